@@ -1,0 +1,41 @@
+// Process entry: data folder, queues, the three tasks in order, then the event loop of the
+// main thread until the window is closed or the process is asked to end.
+#include "application/src/gui_task.h"
+#include "application/src/pending.h"
+#include "application/src/queue.h"
+#include "application/src/tools/datafolder.h"
+#include "application/src/tools/lifecycle.h"
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+void OnStopSignal(int) { APP_RequestStop(); }
+
+void InstallStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+
+int main() {
+    InstallStopSignals();
+    DATA_CreateFolder();
+    QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
+
+    std::thread gui_task(GUITASK_Main);
+    std::thread connection_task(PENDING_ConnectionTask);
+    std::thread master_task(PENDING_MasterTask);
+
+    while (!APP_StopRequested()) APP_SleepMs(20);
+
+    gui_task.join();
+    connection_task.join();
+    master_task.join();
+    return 0;
+}

@@ -1,0 +1,27 @@
+// Steps of the start sequence and the main loop whose modules have not been built yet.
+// Each is a no-op named after what it will do; the issue that builds the module replaces the
+// call with the real one and removes the entry here.
+#pragma once
+
+#include "application/src/gui_loop.h"
+
+void PENDING_InitToolkit();           // toolkit, buffering, motion, AA factor, widget defaults
+bool PENDING_ShowStartPicture();      // true when the start picture was drawn
+bool PENDING_LoadLanguages();         // true when the English texts loaded
+void PENDING_SelectStoredLanguage();  // reads the language setting and selects it
+void PENDING_BuildMainScreen(bool first_time); // includes the connect page's wait
+void PENDING_HideStatusBanner();
+void PENDING_DrawHaltText(const char* text); // draws a halt text at (300,200)
+
+bool PENDING_ReadClock(ClockBytes* clock);
+void PENDING_ShowDateTime(const char* date, const char* time);
+int PENDING_WriteLogLine();
+int PENDING_SelectedPage();
+void PENDING_SendPageMessage(int page_index, int message);
+void PENDING_UpdateDevices();
+void PENDING_ScanEvents();
+void PENDING_ResetAfterLoss();
+void PENDING_ExecGui();
+
+void PENDING_ConnectionTask(); // receives and drops connection commands until the stop
+void PENDING_MasterTask();     // receives and drops master commands until the stop

@@ -1,0 +1,21 @@
+// Where the program keeps its files: the data folder and the Data_Media folder.
+#pragma once
+
+#include <string>
+
+// The user's application-data root: $APPDATA when set, else $XDG_DATA_HOME, else
+// ~/.local/share (empty when none of these is known).
+std::string DATA_AppDataRoot();
+
+// The data folder "<root>/Ovalo" (settings, names files, logs, screenshots).
+std::string DATA_Folder();
+
+// Creates the data folder (and a missing root); an existing folder or a failure is ignored.
+void DATA_CreateFolder();
+
+// A file in the data folder: "<root>/Ovalo/<name>".
+std::string DATA_FilePath(const char* name);
+
+// A file of the "Data_Media" folder: looked up in the working folder first, then beside the
+// executable, then in the installed share folder; the working-folder path when none has it.
+std::string DATA_MediaPath(const char* name);

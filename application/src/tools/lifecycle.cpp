@@ -1,0 +1,22 @@
+#include "application/src/tools/lifecycle.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+std::atomic<bool> g_stop{false};
+}
+
+bool APP_StopRequested() { return g_stop.load(std::memory_order_acquire); }
+
+void APP_RequestStop() { g_stop.store(true, std::memory_order_release); }
+
+void APP_SleepMs(int milliseconds) {
+    // Long sleeps (start picture, reset notice) are cut into slices so a stop is prompt.
+    while (milliseconds > 0 && !APP_StopRequested()) {
+        const int slice = milliseconds < 50 ? milliseconds : 50;
+        std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+        milliseconds -= slice;
+    }
+}

@@ -1,0 +1,8 @@
+// Process lifetime: the tasks loop until the process is asked to end (window closed, SIGINT,
+// SIGTERM); then every task leaves its loop at its next pass and the entry joins them.
+#pragma once
+
+bool APP_StopRequested();
+void APP_RequestStop();
+// Sleeps up to the given milliseconds, returning early when a stop is requested.
+void APP_SleepMs(int milliseconds);

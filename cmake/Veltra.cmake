@@ -1,0 +1,72 @@
+# Shared build settings and helper functions for every folder of the project.
+
+add_compile_options(-Wall -Wextra -Wshadow)
+
+if(VELTRA_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(VELTRA_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT VELTRA_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "VELTRA_SANITIZE must be empty, address or thread")
+endif()
+
+if(VELTRA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VELTRA_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  # Every library is instrumented for coverage; the fuzzer main comes from the targets.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(Threads REQUIRED)
+
+# veltra_add_library(NAME SOURCES... [DEPS libs...])
+# One static library per source folder; includes are written from the repository root
+# ("devices/device_list.h"), so the folder of a header is always visible at the include.
+function(veltra_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# veltra_add_test(NAME SOURCES... [DEPS libs...] [CONCURRENCY])
+# A GoogleTest binary; each test case becomes its own ctest entry (and its own process, so
+# modules with static state start fresh). CONCURRENCY marks tests that also run under TSan.
+set_property(GLOBAL PROPERTY VELTRA_ALL_TESTS "")
+set_property(GLOBAL PROPERTY VELTRA_CONCURRENCY_TESTS "")
+function(veltra_add_test name)
+  cmake_parse_arguments(ARG "CONCURRENCY" "" "SOURCES;DEPS" ${ARGN})
+  if(VELTRA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE VELTRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                             VELTRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(labels unit)
+  if(ARG_CONCURRENCY)
+    set(labels concurrency)
+    set_property(GLOBAL APPEND PROPERTY VELTRA_CONCURRENCY_TESTS ${name})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY VELTRA_ALL_TESTS ${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${labels}" TIMEOUT 300
+                       ENVIRONMENT "VELTRA_NO_MESSAGE_BOX=1")
+endfunction()
+
+# veltra_add_fuzzer(NAME SOURCES... [DEPS libs...]): built only in the fuzz build.
+set_property(GLOBAL PROPERTY VELTRA_FUZZERS "")
+function(veltra_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT VELTRA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY VELTRA_FUZZERS ${name})
+endfunction()
