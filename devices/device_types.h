@@ -1,0 +1,151 @@
+// The 21 device types: their records, page layouts with their element lists, and log column
+// lists. Everything here is constant data, built at compile time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Register type numbers, the way Reg_GetValue reads one to four registers.
+enum REG_TYPE : uint32_t {
+    REG_TYPE_S32 = 1,     // i, i+1: signed 32 bits, low word first
+    REG_TYPE_S32_ALT = 2, // the same as REG_TYPE_S32
+    REG_TYPE_U16 = 3,     // i: unsigned 16 bits
+    REG_TYPE_S16 = 4,     // i: signed 16 bits
+    REG_TYPE_U8_HIGH = 5, // high byte of i, unsigned
+    REG_TYPE_U8_LOW = 6,  // low byte of i, unsigned
+    REG_TYPE_S8_HIGH = 7, // high byte of i, signed
+    REG_TYPE_S8_LOW = 8,  // low byte of i, signed
+    REG_TYPE_FLOAT = 12,  // i, i+1: single precision x 1000, truncated to 32 bits
+    REG_TYPE_U64 = 13,    // i .. i+3: 64 bits, lowest word first
+};
+
+// What a page element draws (only the kinds the layouts use).
+enum PE_KIND : int32_t {
+    PE_KIND_THERMO_BOTTOM = 0,
+    PE_KIND_THERMO_SIDE = 1,
+    PE_KIND_LED = 2,
+    PE_KIND_BATTERY = 3,
+    PE_KIND_GAUGE = 5,
+    PE_KIND_GAUGE_SOLAR = 7,
+    PE_KIND_GAUGE_BULB = 8,
+    PE_KIND_GAUGE_CHARGE = 9,
+    PE_KIND_SECTION = 10,
+    PE_KIND_BUTTON = 11,
+    PE_KIND_TEXT = 13,
+    PE_KIND_LEVEL = 14,
+    PE_KIND_GAUGE_SIGNED = 15,
+    PE_KIND_SWITCH = 16,
+};
+
+// LED states: 0 off, 1 on (colour 1), 2 alarm (blinks with colour 2).
+struct LedPair {
+    int32_t value = 0;
+    int32_t state = 0;
+};
+constexpr int LED_TABLE_SIZE = 16;
+struct LedTable {
+    int32_t count = 0; // pairs in use, at most LED_TABLE_SIZE
+    LedPair pairs[LED_TABLE_SIZE] = {};
+};
+
+// One element of a device tile. A value source is a register (index above 0, read with its
+// type) or, where the index is 0 or below, its constant.
+struct PageElement {
+    int32_t number = 0; // position in the list; a button keeps it as its user word
+    char label[60] = {};
+    int32_t value_register = 0;
+    int32_t second_register = -1; // button enable, kind 9 charge flag, kind 16 current; -1 none
+    char format[20] = {};
+    int32_t low_register = 0;
+    int32_t high_register = 0;
+    int32_t low_type = 0;
+    int32_t high_type = 0;
+    int32_t low_constant = 0;
+    int32_t high_constant = 0;
+    int32_t offset = 0;
+    int32_t divisor = 1;
+    int32_t hidden = 0;
+    int32_t kind = 0;
+    int32_t value_type = 0; // register type of the value and of the second register
+    const LedTable* led_table = nullptr;
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    // Limits in the order lower alarm, upper alarm, lower warning, upper warning.
+    int32_t limit_constants[4] = {-1, -1, -1, -1};
+    int32_t limit_registers[4] = {};
+    int32_t limit_types[4] = {};
+    int32_t colour1 = -1;     // LED: on colour; value text: box colour, -1 for a text widget
+    int32_t colour2 = -1;     // LED: alarm colour; value text: text colour
+    int32_t button_value = 0; // button: the 16-bit value written; switch: current threshold
+    int32_t button_id = 0;    // button: the widget id
+};
+
+struct PageLayout {
+    char short_name[32] = {}; // the type's label
+    int32_t tile_width = 0;   // 0: no tile on the main screen
+    int32_t tile_height = 0;
+    int32_t element_count = 0;
+    const PageElement* elements = nullptr;
+};
+
+// One column of the data log.
+struct LogColumn {
+    int32_t index = 0;
+    char name[32] = {};
+    int32_t reg = 0;              // the register read
+    int32_t second_register = -1; // next register of a two-register value; -1 none
+    char format[12] = {};
+    int32_t offset = 0;
+    int32_t display_factor = 1; // not used by the log
+    int32_t divisor = 1;        // 1: integer output
+    int32_t register_type = 0;
+};
+
+struct LogLayout {
+    char long_name[32] = {};
+    int32_t column_count = 0;
+    const LogColumn* columns = nullptr;
+};
+
+struct DeviceType {
+    uint32_t type_id = 0;     // register 0 of a slave of this type
+    uint16_t poll_count = 0;  // registers 0 .. poll_count - 1 are read on every poll
+    uint16_t window_size = 0; // registers reserved in the store
+    const PageLayout* page_layout = nullptr;
+    const LogLayout* log_columns = nullptr;
+};
+
+// Indexes into DeviceTypeTable. 0 to 4 form the display group; a search looks at 5 to 20.
+enum DEV_TYPE_INDEX : int {
+    DEV_TYPE_HOME = 0,
+    DEV_TYPE_QUILL = 1,
+    DEV_TYPE_GRAPH = 2,
+    DEV_TYPE_AMPRIX = 3,
+    DEV_TYPE_LEVRA = 4,
+    DEV_TYPE_RV100_30 = 5,
+    DEV_TYPE_RV140_30 = 6,
+    DEV_TYPE_RV75_40 = 7,
+    DEV_TYPE_CELTON = 8,      // type id 100
+    DEV_TYPE_CELTON_V2 = 9,   // type id 102
+    DEV_TYPE_CELTON_101 = 10, // type id 101
+    DEV_TYPE_CELTON_103 = 11, // type id 103
+    DEV_TYPE_CELTON_104 = 12, // type id 104
+    DEV_TYPE_BRANT = 13,
+    DEV_TYPE_BRANT_V2 = 14,
+    DEV_TYPE_CORVO_502 = 15,
+    DEV_TYPE_CORVO_501 = 16,
+    DEV_TYPE_CORVO_500 = 17,
+    DEV_TYPE_CORVO_510 = 18,
+    DEV_TYPE_CORVO_511 = 19,
+    DEV_TYPE_CORVO_512 = 20,
+    DEV_TYPE_COUNT = 21,
+    DEV_TYPE_FIRST_SEARCHED = DEV_TYPE_RV100_30,
+};
+
+// Type id of the display unit, shared by the five display group types.
+constexpr uint32_t DEV_DISPLAY_TYPE_ID = 2048;
+
+extern const std::array<const DeviceType*, DEV_TYPE_COUNT> DeviceTypeTable;
+
+// The first of table entries 5 to 20 with this type id, or nullptr (the display unit's 2048
+// is not among them).
+const DeviceType* DEV_FindSearchType(uint32_t type_id);
