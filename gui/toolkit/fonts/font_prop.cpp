@@ -1,0 +1,36 @@
+// Lookups of the proportional 1-bit fonts: a font's characters are a short chain of ranges.
+#include "gui/toolkit/gui_font.h"
+
+namespace {
+
+// A font has two ranges; the bound only stops a malformed (cyclic) chain.
+constexpr int kMaxRanges = 16;
+
+} // namespace
+
+const GUI_CHARINFO* GUI_FontFindChar(const GUI_FONTDEF* font, uint16_t c) {
+    if (font == nullptr) return nullptr;
+    const GUI_FONT_RANGE* range = font->ranges;
+    for (int i = 0; range != nullptr && i < kMaxRanges; ++i, range = range->next) {
+        if (c >= range->first && c <= range->last && range->chars != nullptr)
+            return &range->chars[c - range->first];
+    }
+    return nullptr;
+}
+
+int GUI_FontProp_CharAdvance(const GUI_FONTDEF* font, uint16_t c) {
+    const GUI_CHARINFO* info = GUI_FontFindChar(font, c);
+    return info != nullptr ? info->advance : 0;
+}
+
+void GUI_FontProp_FontInfo(const GUI_FONTDEF* font, GUI_FONTINFO* info) {
+    if (font == nullptr || info == nullptr) return;
+    info->flags = 0;
+    info->baseline = font->baseline;
+    info->lowercase_height = font->lowercase_height;
+    info->capital_height = font->capital_height;
+}
+
+char GUI_FontProp_CharPresent(const GUI_FONTDEF* font, uint16_t c) {
+    return GUI_FontFindChar(font, c) != nullptr ? 1 : 0;
+}

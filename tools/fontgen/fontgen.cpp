@@ -1,0 +1,633 @@
+// veltra-fontgen: rasterises the sixteen catalogue fonts from DejaVu with FreeType and writes
+// them as source tables (one .cpp per font), plus PNG sheets of every font to look at.
+//
+//   veltra-fontgen <table folder> [<sheet folder>] [<DejaVu folder>]
+//
+// Everything is derived from the catalogue metrics below by fixed rules, so the output is the
+// same on every run with the same FreeType and DejaVu versions.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_MODULE_H
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Catalogue entry: the metrics the layouts rely on, and the DejaVu face that gives them.
+struct FontSpec {
+    const char* name;
+    const char* file;
+    const char* face;
+    int cell;     // cell height = line distance
+    int baseline; // rows above the baseline
+    int xheight;  // ink height of "x"
+    int cap;      // ink height of "X"
+    int adv_a, adv_0, adv_w, adv_i;
+    bool fixed; // fixed pitch: every character advances by adv_a
+};
+
+constexpr const char* kSans = "DejaVuSans.ttf";
+constexpr const char* kSansBold = "DejaVuSans-Bold.ttf";
+constexpr const char* kCond = "DejaVuSansCondensed.ttf";
+constexpr const char* kCondBold = "DejaVuSansCondensed-Bold.ttf";
+constexpr const char* kMono = "DejaVuSansMono.ttf";
+
+const FontSpec kFonts[] = {
+    {"FONT_8", "font_8.cpp", kCond, 8, 7, 5, 7, 6, 6, 6, 2, false},
+    {"FONT_10", "font_10.cpp", kSans, 10, 8, 4, 6, 6, 5, 8, 2, false},
+    {"FONT_10B", "font_10b.cpp", kCondBold, 10, 9, 6, 8, 8, 6, 11, 2, false},
+    {"FONT_13", "font_13.cpp", kSans, 13, 11, 6, 8, 7, 6, 10, 2, false},
+    {"FONT_13B", "font_13b.cpp", kSansBold, 13, 11, 6, 8, 8, 7, 11, 3, false},
+    {"FONT_13H", "font_13h.cpp", kSans, 13, 11, 7, 9, 8, 7, 12, 3, false},
+    {"FONT_13HB", "font_13hb.cpp", kSansBold, 13, 11, 7, 9, 10, 8, 13, 3, false},
+    {"FONT_16", "font_16.cpp", kSans, 16, 13, 7, 10, 9, 7, 13, 3, false},
+    {"FONT_16B", "font_16b.cpp", kSansBold, 16, 13, 7, 10, 9, 7, 13, 4, false},
+    {"FONT_8X16", "font_8x16.cpp", kMono, 16, 14, 7, 14, 8, 8, 8, 8, true},
+    {"FONT_20", "font_20.cpp", kSans, 20, 16, 10, 13, 11, 10, 17, 4, false},
+    {"FONT_20B", "font_20b.cpp", kSansBold, 20, 16, 10, 13, 13, 10, 17, 5, false},
+    {"FONT_24", "font_24.cpp", kSans, 24, 19, 11, 15, 13, 12, 21, 5, false},
+    {"FONT_24B", "font_24b.cpp", kSansBold, 24, 19, 11, 15, 15, 12, 21, 5, false},
+    {"FONT_32", "font_32.cpp", kSans, 32, 26, 15, 20, 18, 15, 28, 6, false},
+    {"FONT_32B", "font_32b.cpp", kCondBold, 32, 25, 15, 20, 19, 15, 25, 8, false},
+};
+
+// The covered characters: Latin-1 0x20-0x7E and 0xA0-0xFF.
+constexpr std::array<std::array<int, 2>, 2> kRanges = {{{0x20, 0x7E}, {0xA0, 0xFF}}};
+
+// Sizes are searched in steps of 1/16 pixel (FreeType's 26.6 units).
+constexpr int kStep = 4;
+
+struct Glyph {
+    int code = 0;
+    int advance = 0;
+    std::vector<uint8_t> ink; // cell rows x advance columns, 1 = set
+};
+
+struct Font {
+    const FontSpec* spec = nullptr;
+    std::vector<Glyph> glyphs;
+    const Glyph* find(int c) const {
+        for (const Glyph& g : glyphs)
+            if (g.code == c) return &g;
+        return nullptr;
+    }
+};
+
+// A rendered glyph before it is placed in its cell.
+struct Raster {
+    int left = 0, top = 0; // bitmap origin relative to the pen position and the baseline
+    int width = 0, rows = 0;
+    std::vector<uint8_t> bits;                                    // rows x width
+    int advance = 0;                                              // hinted advance in pixels
+    int ink_left = 0, ink_right = 0, ink_top = 0, ink_bottom = 0; // ink box, right/bottom excl.
+    bool empty = true;
+};
+
+// A vertical warp of the hinted outline, in 26.6 pixels above the baseline: points above y0
+// are scaled by k around y0; then the part above `top` and below `bottom` is squeezed in.
+struct Warp {
+    long y0 = 0;
+    double k = 1.0;
+    std::array<long, 2> body = {0, 0}; // x-height and capital lines of the font
+};
+
+FT_Library g_lib;
+
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+// Lower-case letters of Latin-1 (their height is the x-height, not the capital height).
+bool IsLower(int c) {
+    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+}
+
+void SetSize(FT_Face face, int x26, int y26) {
+    FT_Set_Char_Size(face, x26, y26, 72, 72);
+}
+
+void MeasureInk(Raster& r) {
+    r.empty = true;
+    r.ink_left = r.width;
+    r.ink_right = 0;
+    r.ink_top = r.rows;
+    r.ink_bottom = 0;
+    for (int y = 0; y < r.rows; ++y)
+        for (int x = 0; x < r.width; ++x)
+            if (r.bits[y * r.width + x]) {
+                r.empty = false;
+                r.ink_left = std::min(r.ink_left, x);
+                r.ink_right = std::max(r.ink_right, x + 1);
+                r.ink_top = std::min(r.ink_top, y);
+                r.ink_bottom = std::max(r.ink_bottom, y + 1);
+            }
+}
+
+void WarpOutline(FT_Outline* outline, const Warp& warp, long top, long bottom) {
+    for (int i = 0; i < outline->n_points; ++i) {
+        FT_Pos& y = outline->points[i].y;
+        if (y > warp.y0) y = warp.y0 + std::lround(double(y - warp.y0) * warp.k);
+    }
+    FT_BBox box;
+    FT_Outline_Get_CBox(outline, &box);
+    // Too tall for the rows above the baseline: squeeze the part above the highest body line
+    // that leaves room for an accent (or the whole glyph when there is none).
+    if (box.yMax > top) {
+        long from = 0;
+        for (long line : warp.body)
+            if (line > from && line <= top - 2 * 64 && line < box.yMax) from = line;
+        for (int i = 0; i < outline->n_points; ++i) {
+            FT_Pos& y = outline->points[i].y;
+            if (y > from) y = from + (y - from) * (top - from) / (box.yMax - from);
+        }
+    }
+    if (box.yMin < bottom) {
+        for (int i = 0; i < outline->n_points; ++i) {
+            FT_Pos& y = outline->points[i].y;
+            if (y < 0) y = y * bottom / box.yMin;
+        }
+    }
+}
+
+// Renders one character at the given size, hinted for monochrome output.
+Raster Render(FT_Face face, int c, int x26, int y26, const Warp& warp, long top, long bottom) {
+    Raster r;
+    SetSize(face, x26, y26);
+    FT_UInt index = FT_Get_Char_Index(face, c);
+    if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) != 0) {
+        std::fprintf(stderr, "fontgen: character 0x%02X missing\n", c);
+        std::exit(1);
+    }
+    FT_GlyphSlot slot = face->glyph;
+    r.advance = int((slot->advance.x + 32) >> 6);
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) WarpOutline(&slot->outline, warp, top, bottom);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) {
+        std::fprintf(stderr, "fontgen: cannot render 0x%02X\n", c);
+        std::exit(1);
+    }
+    const FT_Bitmap& bm = slot->bitmap;
+    r.left = slot->bitmap_left;
+    r.top = slot->bitmap_top;
+    r.width = int(bm.width);
+    r.rows = int(bm.rows);
+    r.bits.assign(size_t(r.width) * r.rows, 0);
+    for (int y = 0; y < r.rows; ++y)
+        for (int x = 0; x < r.width; ++x)
+            r.bits[y * r.width + x] = (bm.buffer[y * bm.pitch + x / 8] >> (7 - x % 8)) & 1;
+    MeasureInk(r);
+    return r;
+}
+
+// Ink height and the row of its lowest pixel above (+) or below (-) the baseline.
+int InkHeight(const Raster& r) {
+    return r.empty ? 0 : r.ink_bottom - r.ink_top;
+}
+int InkBase(const Raster& r) {
+    return r.top - r.ink_bottom;
+}
+
+constexpr long kNoLimit = 1L << 30;
+
+// Sizes and warps chosen for one font.
+struct Fit {
+    int y_main = 0, y_lower = 0; // 26.6 pixel sizes
+    int x_main = 0, x_digit = 0;
+    Warp lower_warp;
+};
+
+// The vertical size: "X" exactly the capital height and "x" the x-height, sitting on the
+// baseline. Of the sizes that give both, the middle one is taken.
+bool FitHeight(FT_Face face, int c_ref, int want_c, int c_other, int want_other, int& out) {
+    std::vector<int> good;
+    for (int y26 = want_c * 64 * 11 / 10; y26 <= want_c * 64 * 22 / 10; y26 += kStep) {
+        Raster a = Render(face, c_ref, y26, y26, Warp{}, kNoLimit, -kNoLimit);
+        if (InkHeight(a) != want_c || InkBase(a) != 0) continue;
+        if (c_other != 0) {
+            Raster b = Render(face, c_other, y26, y26, Warp{}, kNoLimit, -kNoLimit);
+            if (InkHeight(b) != want_other || InkBase(b) != 0) continue;
+        }
+        good.push_back(y26);
+    }
+    if (good.empty()) return false;
+    out = good[good.size() / 2];
+    return true;
+}
+
+// The horizontal size of a class of characters whose hinted advances should be `want`;
+// the closest fit, then the least distortion against the vertical size.
+int FitWidth(FT_Face face, int y26, const std::vector<std::array<int, 2>>& want) {
+    int best = y26;
+    long best_cost = -1;
+    for (int x26 = y26 / 2; x26 <= y26 * 3 / 2; x26 += kStep) {
+        long cost = 0;
+        for (const auto& w : want) {
+            Raster r = Render(face, w[0], x26, y26, Warp{}, kNoLimit, -kNoLimit);
+            cost += 1000L * std::abs(r.advance - w[1]);
+        }
+        cost += std::abs(x26 - y26);
+        if (best_cost < 0 || cost < best_cost) {
+            best_cost = cost;
+            best = x26;
+        }
+    }
+    return best;
+}
+
+Fit FitFont(FT_Face face, const FontSpec& s) {
+    Fit fit;
+    if (FitHeight(face, 'X', s.cap, 'x', s.xheight, fit.y_main)) {
+        fit.y_lower = fit.y_main;
+    } else {
+        // The face's proportions do not give both heights at one size: capitals at one size,
+        // lower case at another, each hinted at its own size, with the ascenders stretched.
+        if (!FitHeight(face, 'X', s.cap, 0, 0, fit.y_main) ||
+            !FitHeight(face, 'x', s.xheight, 0, 0, fit.y_lower)) {
+            std::fprintf(stderr, "fontgen: %s: no size gives the heights\n", s.name);
+            std::exit(1);
+        }
+        // The ascenders reach as high as at the capitals' size, within the cell.
+        Raster l = Render(face, 'l', fit.y_lower, fit.y_lower, Warp{}, kNoLimit, -kNoLimit);
+        Raster L = Render(face, 'l', fit.y_main, fit.y_main, Warp{}, kNoLimit, -kNoLimit);
+        const int asc = InkHeight(l), target = std::min(InkHeight(L), s.baseline);
+        fit.lower_warp.y0 = long(s.xheight) * 64;
+        fit.lower_warp.k = double(target - s.xheight) / double(std::max(1, asc - s.xheight));
+    }
+    if (s.fixed) {
+        fit.x_main = FitWidth(face, fit.y_main, {{'0', s.adv_a}});
+        fit.x_digit = fit.x_main;
+    } else {
+        fit.x_main = FitWidth(face, fit.y_main, {{'A', s.adv_a}, {'W', s.adv_w}, {'i', s.adv_i}});
+        fit.x_digit = FitWidth(face, fit.y_main, {{'0', s.adv_0}});
+    }
+    return fit;
+}
+
+// The advance a character must have, or 0 when the hinted advance stands.
+int ForcedAdvance(const FontSpec& s, int c) {
+    if (s.fixed) return s.adv_a;
+    if (IsDigit(c)) return s.adv_0;
+    switch (c) {
+        case 'A':
+            return s.adv_a;
+        case 'W':
+            return s.adv_w;
+        case 'i':
+            return s.adv_i;
+        default:
+            return 0;
+    }
+}
+
+Glyph MakeGlyph(FT_Face face, const FontSpec& s, const Fit& fit, int c) {
+    const bool lower = IsLower(c);
+    const int y26 = lower ? fit.y_lower : fit.y_main;
+    int x26 = IsDigit(c) ? fit.x_digit : fit.x_main;
+    Warp warp = lower ? fit.lower_warp : Warp{};
+    warp.body = {long(s.xheight) * 64, long(s.cap) * 64};
+    const long top = long(s.baseline) * 64;
+    const long bottom = -long(s.cell - s.baseline) * 64;
+    const int forced = ForcedAdvance(s, c);
+
+    Raster r = Render(face, c, x26, y26, warp, top, bottom);
+    // A forced advance keeps one blank column; a wider glyph is hinted again at a narrower
+    // size rather than squeezed, so that its stems stay whole.
+    while (forced > 0 && !r.empty && r.ink_right - r.ink_left > forced - 1 && x26 > 4 * 64) {
+        x26 -= kStep;
+        r = Render(face, c, x26, y26, warp, top, bottom);
+    }
+
+    Glyph g;
+    g.code = c;
+    const int inkw = r.empty ? 0 : r.ink_right - r.ink_left;
+    int lsb = r.left + r.ink_left; // ink start relative to the pen
+    if (forced > 0) {
+        g.advance = forced;
+        // Share the spare columns as the face shares its bearings.
+        const int spare = forced - inkw;
+        const int rsb = std::max(0, r.advance - lsb - inkw);
+        const int l = std::max(0, lsb);
+        lsb = (l + rsb) > 0 ? (spare * l + (l + rsb) / 2) / (l + rsb) : spare / 2;
+        lsb = std::clamp(lsb, 0, spare);
+    } else {
+        // An ink overhang on either side widens the advance rather than being cut.
+        lsb = std::max(0, lsb);
+        g.advance = std::max(r.advance, lsb + inkw);
+    }
+    g.ink.assign(size_t(s.cell) * g.advance, 0);
+    if (r.empty) return g;
+    for (int y = r.ink_top; y < r.ink_bottom; ++y) {
+        const int row = s.baseline - r.top + y;
+        if (row < 0 || row >= s.cell) {
+            std::fprintf(stderr, "fontgen: %s 0x%02X leaves the cell\n", s.name, c);
+            std::exit(1);
+        }
+        for (int x = r.ink_left; x < r.ink_right; ++x)
+            if (r.bits[y * r.width + x]) g.ink[row * g.advance + lsb + (x - r.ink_left)] = 1;
+    }
+    return g;
+}
+
+// --- checks -------------------------------------------------------------------------------
+
+int InkRows(const Font& f, int c, int* bottom_row) {
+    const Glyph* g = f.find(c);
+    int first = -1, last = -1;
+    for (int y = 0; y < f.spec->cell; ++y)
+        for (int x = 0; x < g->advance; ++x)
+            if (g->ink[y * g->advance + x]) {
+                if (first < 0) first = y;
+                last = y;
+            }
+    *bottom_row = last;
+    return first < 0 ? 0 : last - first + 1;
+}
+
+bool Check(const Font& f) {
+    const FontSpec& s = *f.spec;
+    bool ok = true;
+    int bx = 0, bX = 0;
+    const int hx = InkRows(f, 'x', &bx), hX = InkRows(f, 'X', &bX);
+    const int adv[4] = {f.find('A')->advance, f.find('0')->advance, f.find('W')->advance,
+                        f.find('i')->advance};
+    if (hx != s.xheight || hX != s.cap || bx != s.baseline - 1 || bX != s.baseline - 1) ok = false;
+    if (adv[0] != s.adv_a || adv[1] != s.adv_0 || adv[2] != s.adv_w || adv[3] != s.adv_i)
+        ok = false;
+    std::printf("%-10s x %d/%d  X %d/%d  A0Wi %d %d %d %d  %s\n", s.name, hx, s.xheight, hX, s.cap,
+                adv[0], adv[1], adv[2], adv[3], ok ? "ok" : "MISMATCH");
+    return ok;
+}
+
+// --- source output ------------------------------------------------------------------------
+
+std::string Lower(const char* name) {
+    std::string out(name);
+    for (char& ch : out)
+        ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return out;
+}
+
+void CharComment(FILE* out, int c) {
+    if (c >= 0x21 && c <= 0x7E && c != '\\')
+        std::fprintf(out, "// 0x%02X '%c'", c, c);
+    else
+        std::fprintf(out, "// 0x%02X", c);
+}
+
+bool WriteSource(const Font& f, const std::string& folder) {
+    const FontSpec& s = *f.spec;
+    const std::string path = folder + "/" + s.file;
+    FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "fontgen: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::fprintf(out,
+                 "// %s: %d rows, baseline %d, rasterised from %s by tools/fontgen.\n"
+                 "// Generated: edit the generator, not this file.\n"
+                 "#include \"gui/toolkit/gui_font.h\"\n\n"
+                 "namespace {\n\n"
+                 "// clang-format off\n"
+                 "// %d rows per character, (width + 7) / 8 bytes per row, MSB leftmost.\n"
+                 "const uint8_t kRows[] = {\n",
+                 s.name, s.cell, s.baseline, s.face, s.cell);
+    std::vector<size_t> offsets;
+    size_t offset = 0;
+    for (const Glyph& g : f.glyphs) {
+        offsets.push_back(offset);
+        const int bpr = (g.advance + 7) / 8;
+        std::fprintf(out, "    ");
+        CharComment(out, g.code);
+        std::fprintf(out, "\n   ");
+        int col = 3;
+        for (int y = 0; y < s.cell; ++y)
+            for (int b = 0; b < bpr; ++b) {
+                int byte = 0;
+                for (int bit = 0; bit < 8; ++bit) {
+                    const int x = b * 8 + bit;
+                    if (x < g.advance && g.ink[y * g.advance + x]) byte |= 0x80 >> bit;
+                }
+                if (col + 6 > 100) {
+                    std::fprintf(out, "\n   ");
+                    col = 3;
+                }
+                std::fprintf(out, " 0x%02X,", byte);
+                col += 6;
+            }
+        std::fprintf(out, "\n");
+        offset += size_t(bpr) * s.cell;
+    }
+    std::fprintf(out, "};\n\n");
+    size_t index = 0;
+    for (size_t r = 0; r < kRanges.size(); ++r) {
+        std::fprintf(
+            out, "// width, advance, bytes per row, rows\nconst GUI_CHARINFO kChars%zu[] = {\n", r);
+        for (int c = kRanges[r][0]; c <= kRanges[r][1]; ++c, ++index) {
+            const Glyph& g = f.glyphs[index];
+            std::fprintf(out, "    {%d, %d, %d, kRows + %zu}, ", g.advance, g.advance,
+                         (g.advance + 7) / 8, offsets[index]);
+            CharComment(out, c);
+            std::fprintf(out, "\n");
+        }
+        std::fprintf(out, "};\n\n");
+    }
+    std::fprintf(out,
+                 "const GUI_FONT_RANGE kRange1 = {0x%02X, 0x%02X, kChars1, nullptr};\n"
+                 "const GUI_FONT_RANGE kRange0 = {0x%02X, 0x%02X, kChars0, &kRange1};\n"
+                 "// clang-format on\n\n"
+                 "} // namespace\n\n"
+                 "const GUI_FONTDEF %s = {\n"
+                 "    GUI_FontProp_DrawChar, GUI_FontProp_CharAdvance, GUI_FontProp_FontInfo,\n"
+                 "    GUI_FontProp_CharPresent, nullptr, nullptr,\n"
+                 "    %d, %d, 1, 1, &kRange0, %d, %d, %d,\n"
+                 "};\n",
+                 kRanges[1][0], kRanges[1][1], kRanges[0][0], kRanges[0][1], s.name, s.cell, s.cell,
+                 s.baseline, s.xheight, s.cap);
+    const bool ok = std::fclose(out) == 0;
+    if (!ok) std::fprintf(stderr, "fontgen: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+// --- sheets -------------------------------------------------------------------------------
+
+struct Image {
+    int w, h;
+    std::vector<uint32_t> px; // 0xRRGGBB
+    Image(int width, int height) : w(width), h(height), px(size_t(width) * height, 0xFFFFFF) {}
+    void Set(int x, int y, uint32_t c) {
+        if (x >= 0 && y >= 0 && x < w && y < h) px[size_t(y) * w + x] = c;
+    }
+    void Fill(int x0, int y0, int x1, int y1, uint32_t c) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                Set(x, y, c);
+    }
+};
+
+bool WritePng(const Image& img, const std::string& path) {
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    if (fp == nullptr) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(fp);
+        return false;
+    }
+    png_init_io(png, fp);
+    png_set_IHDR(png, info, img.w, img.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(size_t(img.w) * 3);
+    for (int y = 0; y < img.h; ++y) {
+        for (int x = 0; x < img.w; ++x) {
+            const uint32_t c = img.px[size_t(y) * img.w + x];
+            row[x * 3] = uint8_t(c >> 16);
+            row[x * 3 + 1] = uint8_t(c >> 8);
+            row[x * 3 + 2] = uint8_t(c);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(fp) == 0;
+}
+
+// Draws Latin-1 text at 1:1 (scale 1) or enlarged; returns the x after it.
+int DrawText(Image& img, const Font& f, const char* text, int x, int y, int scale = 1,
+             uint32_t colour = 0x000000) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        const Glyph* g = f.find(*p);
+        if (g == nullptr) continue;
+        for (int gy = 0; gy < f.spec->cell; ++gy)
+            for (int gx = 0; gx < g->advance; ++gx)
+                if (g->ink[gy * g->advance + gx])
+                    img.Fill(x + gx * scale, y + gy * scale, x + (gx + 1) * scale,
+                             y + (gy + 1) * scale, colour);
+        x += g->advance * scale;
+    }
+    return x;
+}
+
+// Samples in Latin-1: umlauts, the degree sign and the program's kind of texts.
+const char* const kSamples[] = {
+    "Batterie 12,8 V  23,5 \xB0"
+    "C  \xC4rger \xD6l \xDC"
+    "ber Gr\xFC\xDF"
+    "e  100 %  -3,2 A",
+    "The quick brown fox jumps over the lazy dog. 0123456789 \xB1\xB5\xB2\xB3\xBD",
+};
+
+bool WriteSheets(const std::vector<Font>& fonts, const std::string& folder) {
+    const Font& label = fonts[3]; // FONT_13
+    // Overview: every font at 1:1 with its samples.
+    int height = 8;
+    for (const Font& f : fonts)
+        height += f.spec->cell * 5 + 8;
+    Image all(1100, height);
+    int y = 4;
+    for (const Font& f : fonts) {
+        DrawText(all, label, f.spec->name, 4, y + (f.spec->cell - 13) / 2, 1, 0x0000C0);
+        int x = 110;
+        std::string line;
+        for (int c = 0x20; c <= 0x7E; ++c)
+            line += char(c);
+        DrawText(all, f, line.c_str(), x, y);
+        line.clear();
+        for (int c = 0xA0; c <= 0xFF; ++c)
+            line += char(c);
+        DrawText(all, f, line.c_str(), x, y + f.spec->cell);
+        DrawText(all, f, kSamples[0], x, y + 2 * f.spec->cell);
+        DrawText(all, f, kSamples[1], x, y + 3 * f.spec->cell);
+        all.Fill(x, y + 4 * f.spec->cell, x + 600, y + 5 * f.spec->cell, 0x203040);
+        DrawText(all, f, kSamples[0], x + 2, y + 4 * f.spec->cell, 1, 0xFFFFFF);
+        y += f.spec->cell * 5 + 8;
+    }
+    bool ok = WritePng(all, folder + "/fonts.png");
+    // One enlarged sheet per font: every glyph in its cell, advance and baseline marked.
+    for (const Font& f : fonts) {
+        const FontSpec& s = *f.spec;
+        const int scale = std::max(3, 64 / s.cell);
+        int maxadv = 1;
+        for (const Glyph& g : f.glyphs)
+            maxadv = std::max(maxadv, g.advance);
+        const int cw = (maxadv + 1) * scale + 2, ch = s.cell * scale + 16;
+        const int per_row = std::max(1, 1500 / cw);
+        const int n = int(f.glyphs.size());
+        Image img(per_row * cw + 4, (n + per_row - 1) / per_row * ch + 4);
+        for (int i = 0; i < n; ++i) {
+            const Glyph& g = f.glyphs[i];
+            const int ox = 2 + (i % per_row) * cw, oy = 2 + (i / per_row) * ch;
+            char code[8];
+            std::snprintf(code, sizeof code, "%02X", g.code);
+            DrawText(img, fonts[0], code, ox, oy + s.cell * scale + 4, 1, 0x808080);
+            img.Fill(ox, oy, ox + g.advance * scale, oy + s.cell * scale, 0xE8F0FF);
+            img.Fill(ox, oy + s.baseline * scale - 1, ox + g.advance * scale,
+                     oy + s.baseline * scale, 0xFF8080);
+            for (int gy = 0; gy < s.cell; ++gy)
+                for (int gx = 0; gx < g.advance; ++gx)
+                    if (g.ink[gy * g.advance + gx])
+                        img.Fill(ox + gx * scale, oy + gy * scale, ox + (gx + 1) * scale,
+                                 oy + (gy + 1) * scale, 0x000000);
+        }
+        ok = WritePng(img, folder + "/" + Lower(s.name) + ".png") && ok;
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: veltra-fontgen <table folder> [<sheet folder>] "
+                             "[<DejaVu folder>]\n");
+        return 2;
+    }
+    const std::string tables = argv[1];
+    const std::string sheets = argc > 2 ? argv[2] : "";
+    const std::string faces = argc > 3 ? argv[3] : "/usr/share/fonts/truetype/dejavu";
+    if (FT_Init_FreeType(&g_lib) != 0) {
+        std::fprintf(stderr, "fontgen: cannot start FreeType\n");
+        return 1;
+    }
+    // The classic full hinting, fixed so that the output does not follow a library default.
+    FT_UInt interpreter = 35;
+    FT_Property_Set(g_lib, "truetype", "interpreter-version", &interpreter);
+
+    std::vector<Font> fonts;
+    bool ok = true;
+    for (const FontSpec& s : kFonts) {
+        FT_Face face;
+        const std::string path = faces + "/" + s.face;
+        if (FT_New_Face(g_lib, path.c_str(), 0, &face) != 0) {
+            std::fprintf(stderr, "fontgen: cannot open %s\n", path.c_str());
+            return 1;
+        }
+        const Fit fit = FitFont(face, s);
+        std::printf("%-10s %s  y %.3f/%.3f  x %.3f digits %.3f\n", s.name, s.face,
+                    fit.y_main / 64.0, fit.y_lower / 64.0, fit.x_main / 64.0, fit.x_digit / 64.0);
+        Font f;
+        f.spec = &s;
+        for (const auto& range : kRanges)
+            for (int c = range[0]; c <= range[1]; ++c)
+                f.glyphs.push_back(MakeGlyph(face, s, fit, c));
+        FT_Done_Face(face);
+        ok = Check(f) && ok;
+        fonts.push_back(std::move(f));
+    }
+    for (const Font& f : fonts)
+        ok = WriteSource(f, tables) && ok;
+    if (!sheets.empty()) ok = WriteSheets(fonts, sheets) && ok;
+    FT_Done_FreeType(g_lib);
+    return ok ? 0 : 1;
+}
