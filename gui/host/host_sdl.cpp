@@ -1,0 +1,235 @@
+// The SDL2 window: an 818 x 521 window, not resizable, with the 800 x 480 display drawn at
+// (1,1) from a streaming texture. Mouse, keyboard and text input go to the host's translation;
+// F12 writes the frame on show as a PNG into the data folder.
+#include "gui/host/host_sdl.h"
+
+#include "application/src/tools/datafolder.h"
+#include "application/src/tools/dbg.h"
+#include "application/src/tools/lifecycle.h"
+#include "gui/host/host.h"
+
+#include <SDL.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+SDL_Window* g_window = nullptr;
+SDL_Renderer* g_renderer = nullptr;
+SDL_Texture* g_texture = nullptr;
+std::thread::id g_main_thread;
+unsigned g_buttons = 0; // the mouse buttons held, as HOST_BUTTON_* bits
+Uint32 g_wake_event = 0;
+char g_warning[256];
+
+// A warning box asked for by another thread, shown by the event loop.
+struct BoxRequest {
+    std::mutex mutex;
+    std::condition_variable done;
+    std::array<char, 1024> text{};
+    bool pending = false;
+    bool loop_running = false;
+    uint64_t shown = 0; // boxes shown so far, so a waiter knows its own went by
+};
+BoxRequest g_box;
+
+// The grey around the display, as the desktop build's application workspace colour.
+constexpr Uint8 kBorderGrey = 171;
+
+void Redraw() {
+    SDL_SetRenderDrawColor(g_renderer, kBorderGrey, kBorderGrey, kBorderGrey, 255);
+    SDL_RenderClear(g_renderer);
+    const SDL_Rect display{HOST_DISPLAY_X0, HOST_DISPLAY_Y0, HOST_XSIZE, HOST_YSIZE};
+    SDL_RenderCopy(g_renderer, g_texture, nullptr, &display);
+    SDL_RenderPresent(g_renderer);
+}
+
+unsigned ButtonBit(Uint8 button) {
+    switch (button) {
+        case SDL_BUTTON_LEFT:
+            return HOST_BUTTON_LEFT;
+        case SDL_BUTTON_RIGHT:
+            return HOST_BUTTON_RIGHT;
+        case SDL_BUTTON_MIDDLE:
+            return HOST_BUTTON_MIDDLE;
+        default:
+            return 0;
+    }
+}
+
+void WriteScreenshot() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char name[64];
+    std::snprintf(name, sizeof name, "screenshot_%04d%02d%02d_%02d%02d%02d_%03d.png",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, millis);
+    const std::string path = DATA_FilePath(name);
+    if (HOST_WritePNGPixels(path.c_str(), HOST_GetPresentedFrame(), HOST_XSIZE, HOST_YSIZE,
+                            HOST_XSIZE) == 0) {
+        DBG_Printf("Screenshot written to %s\n", path.c_str());
+    } else {
+        DBG_Printf("Screenshot could not be written to %s\n", path.c_str());
+    }
+}
+
+void HandleEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT:
+            APP_RequestStop();
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Redraw();
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) APP_RequestStop();
+            break;
+        case SDL_MOUSEMOTION:
+            HOST_MouseEvent(event.motion.x - HOST_DISPLAY_X0, event.motion.y - HOST_DISPLAY_Y0,
+                            g_buttons, false);
+            break;
+        case SDL_MOUSEBUTTONDOWN: {
+            // While the left button is held the window keeps the mouse, so a drag beyond it
+            // still reports positions (outside the display: -1, -1 with the button bit).
+            if (event.button.button == SDL_BUTTON_LEFT) SDL_CaptureMouse(SDL_TRUE);
+            g_buttons |= ButtonBit(event.button.button);
+            const bool double_click =
+                event.button.button == SDL_BUTTON_LEFT && event.button.clicks == 2;
+            HOST_MouseEvent(event.button.x - HOST_DISPLAY_X0, event.button.y - HOST_DISPLAY_Y0,
+                            g_buttons, double_click);
+            break;
+        }
+        case SDL_MOUSEBUTTONUP:
+            g_buttons &= ~ButtonBit(event.button.button);
+            HOST_MouseEvent(event.button.x - HOST_DISPLAY_X0, event.button.y - HOST_DISPLAY_Y0,
+                            g_buttons, false);
+            if (event.button.button == SDL_BUTTON_LEFT) SDL_CaptureMouse(SDL_FALSE);
+            break;
+        case SDL_KEYDOWN:
+            if (event.key.keysym.sym == SDLK_F12) {
+                if (!event.key.repeat) WriteScreenshot();
+                break;
+            }
+            HOST_KeyDown(event.key.keysym.scancode, event.key.keysym.sym, event.key.keysym.mod);
+            break;
+        case SDL_KEYUP:
+            if (event.key.keysym.sym == SDLK_F12) break;
+            HOST_KeyUp(event.key.keysym.scancode, event.key.keysym.sym, event.key.keysym.mod);
+            break;
+        case SDL_TEXTINPUT:
+            HOST_TextInput(event.text.text);
+            break;
+        default:
+            break;
+    }
+}
+
+void ShowBox(const char* text) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, HOST_PROGRAM_NAME, text, g_window);
+}
+
+// Shows a box another thread handed over, if any.
+void ShowRequestedBox() {
+    std::unique_lock<std::mutex> lock(g_box.mutex);
+    if (!g_box.pending) return;
+    const std::array<char, 1024> text = g_box.text;
+    lock.unlock();
+    ShowBox(text.data());
+    lock.lock();
+    g_box.pending = false;
+    ++g_box.shown;
+    g_box.done.notify_all();
+}
+
+} // namespace
+
+const char* HOSTSDL_Open() {
+    g_main_thread = std::this_thread::get_id();
+    // The program's own SIGINT and SIGTERM handlers stay in place.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::snprintf(g_warning, sizeof g_warning, "Could not open the display window: %s",
+                      SDL_GetError());
+        return g_warning;
+    }
+    g_window = SDL_CreateWindow(HOST_WINDOW_TITLE, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                HOST_WINDOW_XSIZE, HOST_WINDOW_YSIZE, SDL_WINDOW_SHOWN);
+    // One 800 x 480 copy per changed frame needs no GPU; the software renderer keeps the
+    // process small and works on every X server.
+    if (g_window) g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
+    if (g_renderer)
+        g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_RGB888,
+                                      SDL_TEXTUREACCESS_STREAMING, HOST_XSIZE, HOST_YSIZE);
+    if (g_texture == nullptr) {
+        std::snprintf(g_warning, sizeof g_warning, "Could not open the display window: %s",
+                      SDL_GetError());
+        HOSTSDL_Close();
+        return g_warning;
+    }
+    SDL_SetTextureBlendMode(g_texture, SDL_BLENDMODE_NONE);
+    g_wake_event = SDL_RegisterEvents(1);
+    SDL_StartTextInput();
+    HOSTSDL_Present(HOST_GetPresentedFrame());
+    return nullptr;
+}
+
+void HOSTSDL_Close() {
+    HOSTSDL_SetLoopRunning(false);
+    if (g_texture) SDL_DestroyTexture(g_texture);
+    if (g_renderer) SDL_DestroyRenderer(g_renderer);
+    if (g_window) SDL_DestroyWindow(g_window);
+    g_texture = nullptr;
+    g_renderer = nullptr;
+    g_window = nullptr;
+    SDL_Quit();
+}
+
+void HOSTSDL_HandleEvents(int wait_ms) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, wait_ms)) {
+        HandleEvent(event);
+        while (SDL_PollEvent(&event))
+            HandleEvent(event);
+    }
+    ShowRequestedBox();
+}
+
+void HOSTSDL_Present(const uint32_t* frame) {
+    if (g_texture == nullptr) return;
+    SDL_UpdateTexture(g_texture, nullptr, frame, HOST_XSIZE * static_cast<int>(sizeof *frame));
+    Redraw();
+}
+
+void HOSTSDL_ShowMessageBox(const char* text) {
+    if (std::this_thread::get_id() == g_main_thread) return ShowBox(text);
+    std::unique_lock<std::mutex> lock(g_box.mutex);
+    // Without a running event loop no one would show it; the error file still has the text.
+    if (!g_box.loop_running) return;
+    g_box.done.wait(lock, [] { return !g_box.pending || !g_box.loop_running; });
+    if (!g_box.loop_running) return;
+    std::snprintf(g_box.text.data(), g_box.text.size(), "%s", text);
+    g_box.pending = true;
+    const uint64_t mine = g_box.shown + 1;
+    SDL_Event wake{};
+    wake.type = g_wake_event;
+    SDL_PushEvent(&wake);
+    // Like a modal box, the calling thread goes on once the user has closed it.
+    g_box.done.wait(lock, [mine] { return g_box.shown >= mine || !g_box.loop_running; });
+}
+
+void HOSTSDL_SetLoopRunning(bool running) {
+    std::lock_guard<std::mutex> guard(g_box.mutex);
+    g_box.loop_running = running;
+    if (!running) g_box.pending = false;
+    g_box.done.notify_all();
+}
