@@ -200,7 +200,8 @@ TEST_F(DeviceListTest, FullListOrStoreRefusesWithAMessage) {
     DEV_BeginSearch();
     g_diagnostics.clear();
     const DeviceType* graph = DeviceTypeTable[DEV_TYPE_GRAPH];
-    for (int i = 0; i < 253; ++i) ASSERT_EQ(DEV_AppendDevice(1, graph), i);
+    for (int i = 0; i < 253; ++i)
+        ASSERT_EQ(DEV_AppendDevice(1, graph), i);
     ASSERT_EQ(DEV_AppendDevice(1, DEV_FindSearchType(1024)), 253);
     EXPECT_EQ(DEV_AppendDevice(2, graph), -1);
     EXPECT_EQ(g_diagnostics, "Register store full, slave id:2 not added\n");
