@@ -24,6 +24,12 @@
 
 namespace {
 
+// How a font's glyphs are hinted and turned into 1-bit pixels.
+enum class Hint {
+    kNative, // the face's own (bytecode) hinting for monochrome output
+    kAuto,   // FreeType's auto-hinter for monochrome output
+};
+
 // Catalogue entry: the metrics the layouts rely on, and the DejaVu face that gives them.
 struct FontSpec {
     const char* name;
@@ -34,7 +40,9 @@ struct FontSpec {
     int xheight;  // ink height of "x"
     int cap;      // ink height of "X"
     int adv_a, adv_0, adv_w, adv_i;
-    bool fixed; // fixed pitch: every character advances by adv_a
+    bool fixed;   // fixed pitch: every character advances by adv_a
+    Hint hint;    // the rendering that gives the cleanest glyphs at this size
+    bool compose; // accented letters built from the base letter and the accent (small sizes)
 };
 
 constexpr const char* kSans = "DejaVuSans.ttf";
@@ -44,22 +52,27 @@ constexpr const char* kCondBold = "DejaVuSansCondensed-Bold.ttf";
 constexpr const char* kMono = "DejaVuSansMono.ttf";
 
 const FontSpec kFonts[] = {
-    {"FONT_8", "font_8.cpp", kCond, 8, 7, 5, 7, 6, 6, 6, 2, false},
-    {"FONT_10", "font_10.cpp", kSans, 10, 8, 4, 6, 6, 5, 8, 2, false},
-    {"FONT_10B", "font_10b.cpp", kCondBold, 10, 9, 6, 8, 8, 6, 11, 2, false},
-    {"FONT_13", "font_13.cpp", kSans, 13, 11, 6, 8, 7, 6, 10, 2, false},
-    {"FONT_13B", "font_13b.cpp", kSansBold, 13, 11, 6, 8, 8, 7, 11, 3, false},
-    {"FONT_13H", "font_13h.cpp", kSans, 13, 11, 7, 9, 8, 7, 12, 3, false},
-    {"FONT_13HB", "font_13hb.cpp", kSansBold, 13, 11, 7, 9, 10, 8, 13, 3, false},
-    {"FONT_16", "font_16.cpp", kSans, 16, 13, 7, 10, 9, 7, 13, 3, false},
-    {"FONT_16B", "font_16b.cpp", kSansBold, 16, 13, 7, 10, 9, 7, 13, 4, false},
-    {"FONT_8X16", "font_8x16.cpp", kMono, 16, 14, 7, 14, 8, 8, 8, 8, true},
-    {"FONT_20", "font_20.cpp", kSans, 20, 16, 10, 13, 11, 10, 17, 4, false},
-    {"FONT_20B", "font_20b.cpp", kSansBold, 20, 16, 10, 13, 13, 10, 17, 5, false},
-    {"FONT_24", "font_24.cpp", kSans, 24, 19, 11, 15, 13, 12, 21, 5, false},
-    {"FONT_24B", "font_24b.cpp", kSansBold, 24, 19, 11, 15, 15, 12, 21, 5, false},
-    {"FONT_32", "font_32.cpp", kSans, 32, 26, 15, 20, 18, 15, 28, 6, false},
-    {"FONT_32B", "font_32b.cpp", kCondBold, 32, 25, 15, 20, 19, 15, 25, 8, false},
+    {"FONT_8", "font_8.cpp", kCond, 8, 7, 5, 7, 6, 6, 6, 2, false, Hint::kAuto, true},
+    {"FONT_10", "font_10.cpp", kSans, 10, 8, 4, 6, 6, 5, 8, 2, false, Hint::kNative, true},
+    {"FONT_10B", "font_10b.cpp", kCondBold, 10, 9, 6, 8, 8, 6, 11, 2, false, Hint::kNative, true},
+    {"FONT_13", "font_13.cpp", kSans, 13, 11, 6, 8, 7, 6, 10, 2, false, Hint::kNative, true},
+    {"FONT_13B", "font_13b.cpp", kSansBold, 13, 11, 6, 8, 8, 7, 11, 3, false, Hint::kNative, true},
+    {"FONT_13H", "font_13h.cpp", kSans, 13, 11, 7, 9, 8, 7, 12, 3, false, Hint::kNative, true},
+    {"FONT_13HB", "font_13hb.cpp", kSansBold, 13, 11, 7, 9, 10, 8, 13, 3, false, Hint::kNative,
+     true},
+    {"FONT_16", "font_16.cpp", kSans, 16, 13, 7, 10, 9, 7, 13, 3, false, Hint::kNative, false},
+    {"FONT_16B", "font_16b.cpp", kSansBold, 16, 13, 7, 10, 9, 7, 13, 4, false, Hint::kNative,
+     false},
+    {"FONT_8X16", "font_8x16.cpp", kMono, 16, 14, 7, 14, 8, 8, 8, 8, true, Hint::kNative, true},
+    {"FONT_20", "font_20.cpp", kSans, 20, 16, 10, 13, 11, 10, 17, 4, false, Hint::kNative, false},
+    {"FONT_20B", "font_20b.cpp", kSansBold, 20, 16, 10, 13, 13, 10, 17, 5, false, Hint::kNative,
+     false},
+    {"FONT_24", "font_24.cpp", kSans, 24, 19, 11, 15, 13, 12, 21, 5, false, Hint::kNative, false},
+    {"FONT_24B", "font_24b.cpp", kSansBold, 24, 19, 11, 15, 15, 12, 21, 5, false, Hint::kNative,
+     false},
+    {"FONT_32", "font_32.cpp", kSans, 32, 26, 15, 20, 18, 15, 28, 6, false, Hint::kNative, false},
+    {"FONT_32B", "font_32b.cpp", kCondBold, 32, 25, 15, 20, 19, 15, 25, 8, false, Hint::kNative,
+     false},
 };
 
 // The covered characters: Latin-1 0x20-0x7E and 0xA0-0xFF.
@@ -110,7 +123,7 @@ bool IsDigit(int c) {
 
 // Lower-case letters of Latin-1 (their height is the x-height, not the capital height).
 bool IsLower(int c) {
-    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7);
+    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) || c == 0x131;
 }
 
 void SetSize(FT_Face face, int x26, int y26) {
@@ -160,12 +173,16 @@ void WarpOutline(FT_Outline* outline, const Warp& warp, long top, long bottom) {
     }
 }
 
-// Renders one character at the given size, hinted for monochrome output.
+Hint g_hint = Hint::kNative; // of the font being made
+
+// Renders one character at the given size.
 Raster Render(FT_Face face, int c, int x26, int y26, const Warp& warp, long top, long bottom) {
     Raster r;
     SetSize(face, x26, y26);
     FT_UInt index = FT_Get_Char_Index(face, c);
-    if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) != 0) {
+    FT_Int32 flags = FT_LOAD_TARGET_MONO;
+    if (g_hint == Hint::kAuto) flags |= FT_LOAD_FORCE_AUTOHINT;
+    if (index == 0 || FT_Load_Glyph(face, index, flags) != 0) {
         std::fprintf(stderr, "fontgen: character 0x%02X missing\n", c);
         std::exit(1);
     }
@@ -335,6 +352,177 @@ Glyph MakeGlyph(FT_Face face, const FontSpec& s, const Fit& fit, int c) {
         for (int x = r.ink_left; x < r.ink_right; ++x)
             if (r.bits[y * r.width + x]) g.ink[row * g.advance + lsb + (x - r.ink_left)] = 1;
     }
+    return g;
+}
+
+// Accented letters of Latin-1: base letter and accent (0 = not an accented letter). Dotless
+// i carries the accents of the lower-case i.
+struct Decomposition {
+    int base, mark;
+};
+
+Decomposition Decompose(int c) {
+    constexpr int kGrave = 0x60, kAcute = 0xB4, kCirc = 0x2C6, kTilde = 0x2DC, kDiaer = 0xA8,
+                  kRing = 0x2DA, kCedilla = 0xB8;
+    constexpr std::array<int, 6> marks = {kGrave, kAcute, kCirc, kTilde, kDiaer, kRing};
+    constexpr std::array<int, 4> marks4 = {kGrave, kAcute, kCirc, kDiaer};
+    if (c >= 0xC0 && c <= 0xC5) return {'A', marks[c - 0xC0]};
+    if (c >= 0xE0 && c <= 0xE5) return {'a', marks[c - 0xE0]};
+    if (c >= 0xC8 && c <= 0xCB) return {'E', marks4[c - 0xC8]};
+    if (c >= 0xE8 && c <= 0xEB) return {'e', marks4[c - 0xE8]};
+    if (c >= 0xCC && c <= 0xCF) return {'I', marks4[c - 0xCC]};
+    if (c >= 0xEC && c <= 0xEF) return {0x131, marks4[c - 0xEC]};
+    if (c >= 0xD2 && c <= 0xD6) return {'O', marks[c - 0xD2]};
+    if (c >= 0xF2 && c <= 0xF6) return {'o', marks[c - 0xF2]};
+    if (c >= 0xD9 && c <= 0xDC) return {'U', marks4[c - 0xD9]};
+    if (c >= 0xF9 && c <= 0xFC) return {'u', marks4[c - 0xF9]};
+    switch (c) {
+        case 0xC7:
+            return {'C', kCedilla};
+        case 0xE7:
+            return {'c', kCedilla};
+        case 0xD1:
+            return {'N', kTilde};
+        case 0xF1:
+            return {'n', kTilde};
+        case 0xDD:
+            return {'Y', kAcute};
+        case 0xFD:
+            return {'y', kAcute};
+        case 0xFF:
+            return {'y', kDiaer};
+        default:
+            return {0, 0};
+    }
+}
+
+// Ink rows of a glyph: first and one past the last, first == last when blank.
+void GlyphRows(const Glyph& g, int cell, int& first, int& end) {
+    first = cell;
+    end = 0;
+    for (int y = 0; y < cell; ++y)
+        for (int x = 0; x < g.advance; ++x)
+            if (g.ink[y * g.advance + x]) {
+                first = std::min(first, y);
+                end = y + 1;
+            }
+    if (end == 0) first = 0;
+}
+
+// Removes one row of a glyph's upper part that repeats the row below it (a straight stretch
+// of the stems), moving everything above down; false when there is none.
+bool DropRepeatedRow(Glyph& g, int first, int end) {
+    const int w = g.advance;
+    // From the middle outwards, so that the shape keeps its balance.
+    const int mid = (first + end) / 2;
+    for (int d = 0; d < end - first; ++d)
+        for (int y : {mid - d, mid + d}) {
+            if (y <= first || y >= end) continue;
+            if (std::memcmp(&g.ink[y * w], &g.ink[(y - 1) * w], w) != 0) continue;
+            std::memmove(&g.ink[(first + 1) * w], &g.ink[first * w], size_t(y - first) * w);
+            std::memset(&g.ink[first * w], 0, w);
+            return true;
+        }
+    return false;
+}
+
+// Accents drawn pixel by pixel for the smallest fonts, where the face's marks are less than
+// a pixel and vanish or merge. The diaeresis spans the letter.
+Raster PixelMark(const Glyph& base, int mark) {
+    std::vector<std::string> rows;
+    switch (mark) {
+        case 0x60:
+            rows = {"X.", ".X"};
+            break;
+        case 0xB4:
+            rows = {".X", "X."};
+            break;
+        case 0x2C6:
+            rows = {".X.", "X.X"};
+            break;
+        case 0x2DC:
+            rows = {".X.X", "X.X."};
+            break;
+        case 0x2DA:
+            rows = {"XX", "XX"};
+            break;
+        default: {
+            int left = base.advance, right = 0;
+            for (size_t i = 0; i < base.ink.size(); ++i)
+                if (base.ink[i]) {
+                    left = std::min(left, int(i % base.advance));
+                    right = std::max(right, int(i % base.advance) + 1);
+                }
+            const int w = std::max(3, right - left - (right - left >= 5 ? 2 : 0));
+            rows = {"X" + std::string(size_t(w - 2), '.') + "X"};
+        }
+    }
+    Raster r;
+    r.width = int(rows[0].size());
+    r.rows = int(rows.size());
+    for (const std::string& row : rows)
+        for (char ch : row)
+            r.bits.push_back(ch == 'X');
+    MeasureInk(r);
+    return r;
+}
+
+// At small sizes the face's own accented letters lose their accents (a mark of less than a
+// pixel vanishes, or the squeeze into the cell merges it with the letter). There the letter
+// is the already made base glyph and the accent its own rendering, set one row above it.
+Glyph ComposeGlyph(FT_Face face, const FontSpec& s, const Fit& fit, const Glyph& base, int c,
+                   int mark) {
+    Glyph g = base;
+    g.code = c;
+    const bool lower = IsLower(c);
+    const int y26 = lower ? fit.y_lower : fit.y_main;
+    Raster a = s.cell <= 10 && mark != 0xB8
+                   ? PixelMark(base, mark)
+                   : Render(face, mark, fit.x_main, y26, Warp{}, kNoLimit, -kNoLimit);
+    if (a.empty) {
+        std::fprintf(stderr, "fontgen: %s: accent U+%04X has no ink\n", s.name, mark);
+        std::exit(1);
+    }
+    const int ah = a.ink_bottom - a.ink_top, aw = a.ink_right - a.ink_left;
+    // A narrow letter (I) grows to carry an accent wider than itself, keeping a blank column.
+    if (!s.fixed && aw + 1 > g.advance) {
+        const int wider = aw + 1, shift = (wider - g.advance) / 2;
+        std::vector<uint8_t> ink(size_t(s.cell) * wider, 0);
+        for (int y = 0; y < s.cell; ++y)
+            for (int x = 0; x < g.advance; ++x)
+                ink[y * wider + x + shift] = g.ink[y * g.advance + x];
+        g.ink = std::move(ink);
+        g.advance = wider;
+    }
+    int first = 0, end = 0;
+    GlyphRows(g, s.cell, first, end);
+    int ink_left = g.advance, ink_right = 0;
+    for (int y = 0; y < s.cell; ++y)
+        for (int x = 0; x < g.advance; ++x)
+            if (g.ink[y * g.advance + x]) {
+                ink_left = std::min(ink_left, x);
+                ink_right = std::max(ink_right, x + 1);
+            }
+    const int x0 = std::clamp((ink_left + ink_right - aw + 1) / 2, 0, std::max(0, g.advance - aw));
+    int top;
+    if (mark == 0xB8) {
+        top = std::min(end, s.cell - ah); // the cedilla hangs from the letter
+        if (top < end - 1) top = end - 1;
+    } else {
+        // Room for the accent and a blank row: made by dropping repeated rows of the letter
+        // when the cell has none above it.
+        while (first < ah + 1 && DropRepeatedRow(g, first, end))
+            ++first;
+        top = first - 1 - ah;
+        if (top < 0) top = std::max(0, first - ah); // no blank row left
+    }
+    for (int y = 0; y < ah; ++y)
+        for (int x = 0; x < aw; ++x) {
+            const int row = top + y, col = x0 + x;
+            if (row < 0 || row >= s.cell || col >= g.advance) continue;
+            if (a.bits[(a.ink_top + y) * a.width + a.ink_left + x])
+                g.ink[row * g.advance + col] = 1;
+        }
     return g;
 }
 
@@ -613,6 +801,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "fontgen: cannot open %s\n", path.c_str());
             return 1;
         }
+        g_hint = s.hint;
         const Fit fit = FitFont(face, s);
         std::printf("%-10s %s  y %.3f/%.3f  x %.3f digits %.3f\n", s.name, s.face,
                     fit.y_main / 64.0, fit.y_lower / 64.0, fit.x_main / 64.0, fit.x_digit / 64.0);
@@ -621,6 +810,15 @@ int main(int argc, char** argv) {
         for (const auto& range : kRanges)
             for (int c = range[0]; c <= range[1]; ++c)
                 f.glyphs.push_back(MakeGlyph(face, s, fit, c));
+        if (s.compose) {
+            for (Glyph& g : f.glyphs) {
+                const Decomposition d = Decompose(g.code);
+                if (d.base == 0) continue;
+                const Glyph base =
+                    d.base < 0x80 ? *f.find(d.base) : MakeGlyph(face, s, fit, d.base);
+                g = ComposeGlyph(face, s, fit, base, g.code, d.mark);
+            }
+        }
         FT_Done_Face(face);
         ok = Check(f) && ok;
         fonts.push_back(std::move(f));

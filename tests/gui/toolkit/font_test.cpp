@@ -171,6 +171,32 @@ TEST(FontCatalogue, GlyphRecordsAreSound) {
     }
 }
 
+// An accent that vanished in rasterising leaves the base letter: every accented letter must
+// differ from its base letter and from its neighbours with other accents.
+TEST(FontCatalogue, AccentsSurviveAtEverySize) {
+    const char* const groups[] = {"A\xC0\xC1\xC2\xC3\xC4\xC5", "E\xC8\xC9\xCA\xCB",
+                                  "I\xCC\xCD\xCE\xCF",         "O\xD2\xD3\xD4\xD5\xD6",
+                                  "U\xD9\xDA\xDB\xDC",         "a\xE0\xE1\xE2\xE3\xE4\xE5",
+                                  "e\xE8\xE9\xEA\xEB",         "o\xF2\xF3\xF4\xF5\xF6",
+                                  "u\xF9\xFA\xFB\xFC",         "y\xFD\xFF"};
+    for (const Expected& e : kCatalogue) {
+        SCOPED_TRACE(e.name);
+        for (const char* group : groups) {
+            const size_t n = std::strlen(group);
+            for (size_t i = 0; i < n; ++i)
+                for (size_t j = i + 1; j < n; ++j) {
+                    const GUI_CHARINFO* a = GUI_FontFindChar(e.font, uint8_t(group[i]));
+                    const GUI_CHARINFO* b = GUI_FontFindChar(e.font, uint8_t(group[j]));
+                    const bool same =
+                        a->width == b->width &&
+                        std::memcmp(a->rows, b->rows, size_t(a->bytes_per_row) * e.cell) == 0;
+                    EXPECT_FALSE(same) << "0x" << std::hex << int(uint8_t(group[i])) << " 0x"
+                                       << int(uint8_t(group[j]));
+                }
+        }
+    }
+}
+
 TEST(FontCatalogue, TextWidthIsTheSumOfAdvances) {
     for (const Expected& e : kCatalogue) {
         SCOPED_TRACE(e.name);
