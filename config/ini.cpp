@@ -237,10 +237,10 @@ class NewFile {
     ~NewFile() { Abandon(); }
 
     bool Open(const std::string& temporary, const struct stat* model) {
-        temporary_ = temporary;
         if (StepFails(IniStep::CreateTemp)) return false;
         file_ = std::fopen(temporary.c_str(), "wb");
         if (file_ == nullptr) return false;
+        temporary_ = temporary;
         // The new file keeps the old file's permissions.
         if (model != nullptr) ::fchmod(::fileno(file_), model->st_mode & 07777);
         return true;
