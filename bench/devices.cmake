@@ -1,0 +1,1 @@
+veltra_add_benchmark(bench_devices SOURCES devices_bench.cpp DEPS devices)
