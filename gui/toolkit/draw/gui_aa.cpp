@@ -1,0 +1,362 @@
+// Anti-aliased shapes. Each pixel row is sampled on factor sub-rows of factor sample columns;
+// a shape gives, per sub-row, the x intervals it covers, and the row blends the foreground
+// into every pixel by its count of covered samples. Only one row of counts is kept, never a
+// picture-sized buffer. Geometry is continuous: pixel (x, y) covers [x, x + 1) x [y, y + 1),
+// so integer centres and radii sit on pixel centres and a circle is symmetric about its
+// centre pixel.
+#include "gui/toolkit/draw/draw_internal.h"
+#include "gui/toolkit/draw/gui_draw.h"
+
+#include "application/src/tools/dbg.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gui_draw {
+namespace {
+
+constexpr double kInf = 1e30;
+constexpr int kCap = GUI_MAX_TARGET_SIZE + 2;
+
+// Sample counts of the row being built (per pixel of the clip box) and the difference array
+// of whole-pixel runs, so an interval costs O(1) however wide it is.
+int32_t g_cover[kCap];
+int32_t g_run[kCap];
+
+class CoverageRow {
+  public:
+    CoverageRow(int factor, const Box& clip)
+        : f_(factor), x0_(clip.x0), smin_(static_cast<double>(clip.x0) * factor),
+          smax_(static_cast<double>(clip.x1 + 1) * factor) {}
+
+    // Adds the samples of the current sub-row whose centres lie in [xa, xb).
+    void Add(double xa, double xb) {
+        double fa = std::ceil(xa * f_ - 0.5);
+        double fb = std::ceil(xb * f_ - 0.5);
+        fa = std::max(fa, smin_);
+        fb = std::min(fb, smax_);
+        if (!(fa < fb)) return; // also rejects NaN
+        const long sa = static_cast<long>(fa);
+        const long sb = static_cast<long>(fb);
+        const int pa = static_cast<int>(sa / f_) - x0_;
+        const int pb = static_cast<int>((sb - 1) / f_) - x0_;
+        const long base_a = static_cast<long>(pa + x0_) * f_;
+        if (pa == pb) {
+            g_cover[pa] += static_cast<int32_t>(sb - sa);
+        } else {
+            g_cover[pa] += static_cast<int32_t>(base_a + f_ - sa);
+            g_cover[pb] += static_cast<int32_t>(sb - static_cast<long>(pb + x0_) * f_);
+            if (pb > pa + 1) {
+                g_run[pa + 1] += f_;
+                g_run[pb] -= f_;
+            }
+        }
+        lo_ = std::min(lo_, pa);
+        hi_ = std::max(hi_, pb);
+    }
+
+    void Flush(int y, Paint paint) {
+        if (lo_ > hi_) return;
+        int32_t acc = 0;
+        for (int i = lo_; i <= hi_; ++i) {
+            acc += g_run[i];
+            g_run[i] = 0;
+            g_cover[i] += acc;
+        }
+        CoverSpan(x0_ + lo_, y, g_cover + lo_, hi_ - lo_ + 1, f_ * f_, paint);
+        std::fill(g_cover + lo_, g_cover + hi_ + 1, 0);
+        lo_ = kCap;
+        hi_ = -1;
+    }
+
+  private:
+    int f_;
+    int x0_;
+    double smin_;
+    double smax_;
+    int lo_ = kCap;
+    int hi_ = -1;
+};
+
+// Runs a shape's interval producer over every sub-row of every clip box it meets.
+template <class Rows> void Raster(const Box& bounds, int factor, Paint paint, Rows&& rows) {
+    if (paint.opacity == 0) return;
+    ForEachClip(bounds, [&] {
+        CoverageRow row(factor, g_clip);
+        for (int py = g_clip.y0; py <= g_clip.y1; ++py) {
+            for (int k = 0; k < factor; ++k)
+                rows(py + (k + 0.5) / factor, row);
+            row.Flush(py, paint);
+        }
+    });
+}
+
+Box BoundsOf(double x0, double y0, double x1, double y1) {
+    auto clampi = [](double v) { return static_cast<int>(std::clamp(v, -1e6, 1e6)); };
+    return Box{clampi(std::floor(x0)), clampi(std::floor(y0)), clampi(std::ceil(x1)),
+               clampi(std::ceil(y1))};
+}
+
+struct Interval {
+    double lo;
+    double hi;
+};
+
+// {x : a * x + b >= 0} on one sample row.
+Interval HalfLine(double a, double b) {
+    if (a > 0) return {-b / a, kInf};
+    if (a < 0) return {-kInf, -b / a};
+    return b >= 0 ? Interval{-kInf, kInf} : Interval{kInf, -kInf};
+}
+
+// Direction of the ellipse point at the angle (degrees, y up); exact at the quadrants.
+void Direction(int deg, double rx, double ry, double* x, double* y) {
+    switch (((deg % 360) + 360) % 360) {
+        case 0:
+            *x = rx, *y = 0;
+            return;
+        case 90:
+            *x = 0, *y = ry;
+            return;
+        case 180:
+            *x = -rx, *y = 0;
+            return;
+        case 270:
+            *x = 0, *y = -ry;
+            return;
+        default:
+            break;
+    }
+    const double rad = deg * (M_PI / 180.0);
+    *x = rx * std::cos(rad);
+    *y = ry * std::sin(rad);
+}
+
+int Factor(const GUI_CONTEXT* c) {
+    return std::clamp(int{c->aa_factor}, 1, 6);
+}
+
+int Width(const GUI_CONTEXT* c) {
+    return std::max(1, int{c->line_width});
+}
+
+// The filled disc of radius r + 0.5 around the centre of pixel (xc, yc), screen coordinates.
+void Disc(int xc, int yc, int r, int factor, Paint paint) {
+    const double cx = xc + 0.5;
+    const double cy = yc + 0.5;
+    const double rr = r + 0.5;
+    Raster(BoundsOf(cx - rr, cy - rr, cx + rr, cy + rr), factor, paint,
+           [&](double sy, CoverageRow& row) {
+               const double dy = sy - cy;
+               const double q = rr * rr - dy * dy;
+               if (q <= 0) return;
+               const double h = std::sqrt(q);
+               row.Add(cx - h, cx + h);
+           });
+}
+
+} // namespace
+
+void RasterPolygon(const double* xs, const double* ys, int count, int factor, Paint paint) {
+    if (count < 3 || count > GUI_MAX_POLYGON_POINTS + 4) return;
+    double minx = kInf, miny = kInf, maxx = -kInf, maxy = -kInf;
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) return;
+        minx = std::min(minx, xs[i]);
+        maxx = std::max(maxx, xs[i]);
+        miny = std::min(miny, ys[i]);
+        maxy = std::max(maxy, ys[i]);
+    }
+    Raster(BoundsOf(minx, miny, maxx, maxy), factor, paint, [&](double sy, CoverageRow& row) {
+        double cx[GUI_MAX_POLYGON_POINTS + 4];
+        int dir[GUI_MAX_POLYGON_POINTS + 4];
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            const int j = i + 1 < count ? i + 1 : 0;
+            const double ya = ys[i];
+            const double yb = ys[j];
+            if (ya == yb) continue;
+            if (sy < std::min(ya, yb) || sy >= std::max(ya, yb)) continue;
+            const double x = xs[i] + (sy - ya) * (xs[j] - xs[i]) / (yb - ya);
+            // Insertion keeps the crossings sorted by x.
+            int k = n++;
+            while (k > 0 && cx[k - 1] > x) {
+                cx[k] = cx[k - 1];
+                dir[k] = dir[k - 1];
+                --k;
+            }
+            cx[k] = x;
+            dir[k] = yb > ya ? 1 : -1;
+        }
+        int winding = 0;
+        double start = 0;
+        for (int k = 0; k < n; ++k) {
+            const int before = winding;
+            winding += dir[k];
+            if (before == 0 && winding != 0) start = cx[k];
+            if (before != 0 && winding == 0) row.Add(start, cx[k]);
+        }
+    });
+}
+
+void RasterThickLine(int x0, int y0, int x1, int y1, int width, int factor, Paint paint) {
+    const double ax = x0 + 0.5, ay = y0 + 0.5, bx = x1 + 0.5, by = y1 + 0.5;
+    double ux = bx - ax, uy = by - ay;
+    const double len = std::hypot(ux, uy);
+    if (len > 0) {
+        ux /= len;
+        uy /= len;
+    } else {
+        ux = 1;
+        uy = 0;
+    }
+    const double hw = width / 2.0;
+    const double nx = -uy * hw, ny = ux * hw;
+    const double sx = ax - ux * 0.5, sy = ay - uy * 0.5;
+    const double ex = bx + ux * 0.5, ey = by + uy * 0.5;
+    const double xs[4] = {sx + nx, ex + nx, ex - nx, sx - nx};
+    const double ys[4] = {sy + ny, ey + ny, ey - ny, sy - ny};
+    RasterPolygon(xs, ys, 4, factor, paint);
+}
+
+} // namespace gui_draw
+
+using namespace gui_draw;
+
+void GUI_DrawLineAA(int x0, int y0, int x1, int y1) {
+    DrawScope scope;
+    if (!scope.ok()) return;
+    const GUI_CONTEXT* c = scope.ctx();
+    RasterThickLine(x0 + c->origin_x, y0 + c->origin_y, x1 + c->origin_x, y1 + c->origin_y,
+                    Width(c), Factor(c), MakePaint(c->draw_colour));
+}
+
+void GUI_FillCircleAA(int xc, int yc, int r) {
+    DrawScope scope;
+    if (!scope.ok() || r < 0) return;
+    const GUI_CONTEXT* c = scope.ctx();
+    const Paint paint = MakePaint(c->draw_colour);
+    xc += c->origin_x;
+    yc += c->origin_y;
+    const int factor = Factor(c);
+    if (factor > 1) return Disc(xc, yc, r, factor, paint);
+    // Without anti-aliasing: the rows' half-width f shrinks while i^2 + f^2 > r^2 + r/2.
+    ForEachClip(Box{xc - r, yc - r, xc + r, yc + r}, [&] {
+        for (int i = 0; i <= r; ++i) {
+            const int f = CircleHalfWidth(r, i);
+            FillSpan(xc - f, xc + f, yc - i, paint);
+            if (i != 0) FillSpan(xc - f, xc + f, yc + i, paint);
+        }
+    });
+}
+
+void GUI_FillPolygonAA(const GUI_POINT* points, int count, int x, int y) {
+    PARAM_CHECK(count <= GUI_MAX_POLYGON_POINTS);
+    DrawScope scope;
+    if (!scope.ok() || points == nullptr || count < 3) return;
+    const GUI_CONTEXT* c = scope.ctx();
+    double xs[GUI_MAX_POLYGON_POINTS];
+    double ys[GUI_MAX_POLYGON_POINTS];
+    for (int i = 0; i < count; ++i) {
+        xs[i] = static_cast<double>(points[i].x) + x + c->origin_x + 0.5;
+        ys[i] = static_cast<double>(points[i].y) + y + c->origin_y + 0.5;
+    }
+    RasterPolygon(xs, ys, count, Factor(c), MakePaint(c->draw_colour));
+}
+
+void GUI_DrawArcAA(int xc, int yc, int rx, int ry, int a0, int a1) {
+    DrawScope scope;
+    if (!scope.ok() || rx < 0 || ry < 0) return;
+    const GUI_CONTEXT* c = scope.ctx();
+    // a0 into 0..359, a1 moved by the same turns; the arc runs counter-clockwise.
+    const long long turns = ((a0 % 360) + 360) % 360 - static_cast<long long>(a0);
+    const long long start = a0 + turns;
+    const long long end = a1 + turns;
+    if (end <= start) return;
+    const long long sweep = end - start;
+
+    const double half = Width(c) / 2.0;
+    const double cx = xc + c->origin_x + 0.5;
+    const double cy = yc + c->origin_y + 0.5;
+    const double ox = rx + half, oy = ry + half;
+    const double ix = rx - half, iy = ry - half;
+    const bool hole = ix > 0 && iy > 0;
+    double ux, uy, vx, vy;
+    Direction(static_cast<int>(start % 360), std::max(rx, 1), std::max(ry, 1), &ux, &uy);
+    Direction(static_cast<int>(end % 360), std::max(rx, 1), std::max(ry, 1), &vx, &vy);
+
+    Raster(BoundsOf(cx - ox, cy - oy, cx + ox, cy + oy), Factor(c), MakePaint(c->draw_colour),
+           [&](double sy, CoverageRow& row) {
+               const double dy = sy - cy;
+               if (std::fabs(dy) >= oy) return;
+               const double ho = ox * std::sqrt(1.0 - (dy / oy) * (dy / oy));
+               Interval ring[2];
+               int rings = 0;
+               if (hole && std::fabs(dy) < iy) {
+                   const double hi = ix * std::sqrt(1.0 - (dy / iy) * (dy / iy));
+                   ring[rings++] = {cx - ho, cx - hi};
+                   ring[rings++] = {cx + hi, cx + ho};
+               } else {
+                   ring[rings++] = {cx - ho, cx + ho};
+               }
+               // The sector on this row (y up): ccw of u and, within the sweep, before v.
+               Interval sector[2];
+               int sectors = 0;
+               if (sweep >= 360) {
+                   sector[sectors++] = {-kInf, kInf};
+               } else {
+                   const double py = -dy;
+                   // cross(u, p) >= 0 and cross(p, v) >= 0, as half-lines of p.x - cx.
+                   Interval hu = HalfLine(-uy, ux * py);
+                   Interval hv = HalfLine(vy, -vx * py);
+                   if (sweep <= 180) {
+                       sector[sectors++] = {std::max(hu.lo, hv.lo), std::min(hu.hi, hv.hi)};
+                   } else if (hu.lo <= hv.hi && hv.lo <= hu.hi) {
+                       sector[sectors++] = {std::min(hu.lo, hv.lo), std::max(hu.hi, hv.hi)};
+                   } else {
+                       sector[sectors++] = hu;
+                       sector[sectors++] = hv;
+                   }
+                   for (int s = 0; s < sectors; ++s) {
+                       sector[s].lo = sector[s].lo <= -kInf ? -kInf : sector[s].lo + cx;
+                       sector[s].hi = sector[s].hi >= kInf ? kInf : sector[s].hi + cx;
+                   }
+               }
+               for (int r = 0; r < rings; ++r) {
+                   for (int s = 0; s < sectors; ++s) {
+                       const double lo = std::max(ring[r].lo, sector[s].lo);
+                       const double hi = std::min(ring[r].hi, sector[s].hi);
+                       if (lo < hi) row.Add(lo, hi);
+                   }
+               }
+           });
+}
+
+void GUI_FillRoundRectAA(int x0, int y0, int x1, int y1, int r) {
+    DrawScope scope;
+    if (!scope.ok() || r < 0 || x1 - x0 < 2 * r || y1 - y0 < 2 * r) return;
+    GUI_CONTEXT* c = scope.ctx();
+    // Round rectangles are sampled at factor 4 whatever the context says.
+    const uint8_t saved = c->aa_factor;
+    c->aa_factor = 4;
+    x0 += c->origin_x;
+    x1 += c->origin_x;
+    y0 += c->origin_y;
+    y1 += c->origin_y;
+    // Corner circles of radius r + 0.5 around the centres of the pixels r in from the corners.
+    const double rr = r + 0.5;
+    const double cl = x0 + r + 0.5, cr = x1 - r + 0.5;
+    const double ct = y0 + r + 0.5, cb = y1 - r + 0.5;
+    Raster(Box{x0, y0, x1, y1}, Factor(c), MakePaint(c->draw_colour),
+           [&](double sy, CoverageRow& row) {
+               double dy = 0;
+               if (sy < ct) dy = ct - sy;
+               if (sy > cb) dy = sy - cb;
+               if (dy == 0) return row.Add(x0, x1 + 1.0);
+               const double q = rr * rr - dy * dy;
+               if (q <= 0) return;
+               const double h = std::sqrt(q);
+               row.Add(cl - h, cr + h);
+           });
+    c->aa_factor = saved;
+}
