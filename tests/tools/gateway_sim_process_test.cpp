@@ -251,6 +251,19 @@ TEST(GatewaySimProcess, AbsentUnitAndOtherRefusalsAreExceptions) {
     EXPECT_EQ(client.Read(1, 0, 126, v), -1);
 }
 
+TEST(GatewaySimProcess, WriteWithByteCountAtOddsWithItsQuantityIsRefused) {
+    Simulator sim({});
+    ASSERT_GT(sim.port(), 0) << sim.ready_line();
+    RawConnection raw(sim.port());
+    // Quantity 2, byte count 2, one value: unit 5 register 18.
+    const uint8_t frame[15] = {0, 9, 0, 0, 0, 9, 5, 16, 0, 18, 0, 2, 2, 0, 0};
+    ASSERT_EQ(send(raw.fd, frame, sizeof frame, MSG_NOSIGNAL), 15);
+    EXPECT_EQ(raw.ReceiveBytes(9), (std::vector<uint8_t>{0, 9, 0, 0, 0, 3, 5, 0x90, 3}));
+    raw.SendRead(10, 5, 18, 1);
+    EXPECT_EQ(raw.ReceiveBytes(11), (std::vector<uint8_t>{0, 10, 0, 0, 0, 5, 5, 3, 2, 0, 2}))
+        << "the mode is still auto";
+}
+
 TEST(GatewaySimProcess, WritesSwitchTheStateRegistersThePagesShow) {
     Simulator sim({});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
