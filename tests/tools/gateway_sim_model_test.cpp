@@ -481,6 +481,7 @@ TEST(GatewaySimFaults, ParsesValuesUnitListsAndEveryNth) {
                                                           {"--alarm", "3:hot"},
                                                           {"--alarm", "3"},
                                                           {"--exception", "2:0"},
+                                                          {"--exception", "2:12"},
                                                           {"--drop-after", "0"},
                                                           {"--twice", ""},
                                                           {"--delay", nullptr}}) {

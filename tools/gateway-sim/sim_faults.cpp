@@ -125,7 +125,7 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
         faults->exception_code = 4;
         ok = UnitList(head.substr(0, colon), &faults->exception_units) &&
              (colon == std::string_view::npos ||
-              Number(head.substr(colon + 1), 1, 255, &faults->exception_code)) &&
+              Number(head.substr(colon + 1), 1, 11, &faults->exception_code)) &&
              (slash == std::string_view::npos ||
               Number(text.substr(slash + 1), 1, 1000000, &faults->exception_every));
     } else if (option == "--alarm") {

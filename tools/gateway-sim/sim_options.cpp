@@ -44,7 +44,8 @@ without /N it strikes every request):
   --length-zero N      answer with an MBAP length of 0
   --length-long N      answer with an MBAP length one larger than the data
   --exception UNITS[:CODE][/N]
-                       answer exception CODE (default 4, server failure) for these units
+                       answer exception CODE (1 to 11, default 4, server failure) for
+                       these units
   --alarm UNIT:KINDS[:PERIOD_MS]
                        drive the device at UNIT into alarm and out again: off for one period,
                        on for the next (default 10000 ms). KINDS: ov, uv, temp, joined by +

@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -96,7 +97,7 @@ bool SetUpDevices(const SimScenario& scenario) {
 bool SendAll(int fd, const uint8_t* data, size_t length) {
     while (length > 0) {
         const ssize_t sent = send(fd, data, length, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && errno == EINTR && !g_stop.load()) continue;
         if (sent <= 0) return false;
         data += sent;
         length -= static_cast<size_t>(sent);
@@ -306,6 +307,8 @@ int SIMSRV_Run(const SimOptions& options, const SimScenario& scenario) {
         close(pair[1]);
         return 1;
     }
+    // Never block in accept: a client may vanish between poll and accept.
+    fcntl(listener, F_SETFL, fcntl(listener, F_GETFL) | O_NONBLOCK);
     sockaddr_in bound{};
     socklen_t bound_length = sizeof bound;
     getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &bound_length);
@@ -321,6 +324,9 @@ int SIMSRV_Run(const SimOptions& options, const SimScenario& scenario) {
         if (client < 0) continue;
         const int on = 1;
         setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        // A client that stops reading is dropped rather than blocking the gateway for good.
+        const timeval send_limit{2, 0};
+        setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &send_limit, sizeof send_limit);
         fprintf(stderr, "gateway-sim: client connected\n");
         Serve(ctx, pair, client, options, scenario, &request_number);
         close(client);
