@@ -1,0 +1,75 @@
+// What the window manager's files share. Everything here is called with the toolkit lock held.
+#pragma once
+
+#include "gui/toolkit/wm/wm.h"
+
+// Status bits the manager keeps beside the creation flags (outside WM_CF_MASK).
+constexpr uint32_t WM_SF_INVALID = 0x20;
+constexpr uint32_t WM_SF_DELETE_PENDING = 0x40;
+constexpr uint32_t WM_SF_DELETING = 0x1000000;
+constexpr uint32_t WM_OBJ_MAGIC = 0x57494E44;
+
+struct WM_STATE {
+    WM_HANDLE root;
+    WM_HANDLE first_win; // list of all windows in creation order
+    WM_HANDLE focus;
+    WM_HANDLE paint_win;    // window being painted
+    WM_HANDLE selected_win; // selected for drawing outside a paint
+    WM_HANDLE paint_resume; // where the next repaint walk starts
+    int num_invalid;
+    int num_transparent;
+    int in_paint;
+    int send_nesting;
+    bool deferred_pending;
+};
+extern WM_STATE WM__g;
+
+// The record of a live window, nullptr for anything else.
+WM_Obj* WM__Obj(WM_HANDLE win);
+
+// Rectangles: empty when x1 < x0 or y1 < y0.
+bool WM__RectEmpty(const GUI_RECT& r);
+bool WM__Intersect(const GUI_RECT& a, const GUI_RECT& b, GUI_RECT* out);
+bool WM__Contains(const GUI_RECT& r, int x, int y);
+GUI_RECT WM__ScreenRect();
+
+// True when the window and all its ancestors are visible and it hangs below the root; fills
+// the part of it not cut off by its ancestors and the screen (may be empty).
+bool WM__VisibleRect(WM_HANDLE win, GUI_RECT* out);
+bool WM__IsAncestorOrSelf(WM_HANDLE ancestor, WM_HANDLE win);
+
+// Invalidation of the window's own area (a see-through window invalidates what lies beneath).
+void WM__Invalidate(WM_HANDLE win, const GUI_RECT& screen_rect);
+// The window and every visible descendant that meets the rectangle.
+void WM__InvalidateTree(WM_HANDLE win, const GUI_RECT& screen_rect);
+void WM__ClearInvalid(WM_Obj* obj);
+
+void WM__SendSimple(WM_HANDLE win, int32_t msg_id, int32_t value);
+
+// Cleanup when a window goes: pointer, motion and timers forget it.
+void WM__PointerForget(WM_HANDLE win);
+void WM__MotionForget(WM_HANDLE win);
+void WM__TimersForget(WM_HANDLE win);
+void WM__ResetPointer();
+void WM__ResetMotion();
+void WM__ResetTimers();
+
+// One input step's parts; each returns 1 when it did something.
+int WM__DeleteDeferred();
+int WM__PollInputEvent();
+int WM__PollKeyQueue();
+int WM__ExpireTimers();
+// Motion: each pointer state processed (screen coordinates, the window under the pointer),
+// and the glide step of each exec cycle.
+void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HANDLE hit);
+int WM__MotionGlide();
+// Repaints one window and the see-through windows above what it painted.
+void WM__PaintWindow(WM_HANDLE win);
+// Delivers a key event to the focused window; dropped without one.
+void WM__DeliverKey(int key, int pressed);
+// Processes one pointer state (screen coordinates); 1 when it delivered a pointer message.
+int WM__ProcessPointerState(WM_POINTER_STATE state);
+// Points the drawing at the shown frame buffer (outside buffered updates).
+void WM__ResetDrawTarget();
+// Sets up the manager with a root window covering the display.
+void WM__Init();

@@ -1,0 +1,221 @@
+// Pointer input: the window under the pointer, the capture while pressed, the modal window,
+// and the input step's event polling (toolkit queues first, then the host's queue).
+#include "gui/toolkit/wm/wm_internal.h"
+
+#include "gui/host/host.h"
+#include "gui/toolkit/core/gui_lock.h"
+#include "gui/toolkit/core/gui_report.h"
+
+#include <array>
+#include <mutex>
+
+namespace {
+
+// ---- The toolkit's pointer entry: filled by any thread, emptied by the exec cycle. ----------
+
+constexpr int kQueueSize = 32;
+std::mutex g_queue_lock;
+std::array<WM_POINTER_STATE, kQueueSize> g_queue;
+int g_head = 0;
+int g_count = 0;
+WM_POINTER_STATE g_last_queued{-1, -1, 0, 0};
+
+bool SameState(const WM_POINTER_STATE& a, const WM_POINTER_STATE& b) {
+    return a.x == b.x && a.y == b.y && a.pressed == b.pressed;
+}
+
+bool PopState(WM_POINTER_STATE* state) {
+    std::lock_guard<std::mutex> guard(g_queue_lock);
+    if (g_count == 0) return false;
+    *state = g_queue[g_head];
+    g_head = (g_head + 1) % kQueueSize;
+    --g_count;
+    return true;
+}
+
+// ---- Per layer state (the program uses layer 0; layer 1 has no windows). -------------------
+
+constexpr int kLayers = 2;
+struct LayerState {
+    WM_HANDLE capture;
+    WM_HANDLE modal;
+};
+std::array<LayerState, kLayers> g_layers{};
+WM_POINTER_STATE g_last{-1, -1, 0, 0}; // the last state processed
+// The press went to no window or its window lost the capture: nothing more is delivered
+// until the release, so dragging onto another button and releasing there does not trigger it.
+bool g_press_orphaned = false;
+
+WM_HANDLE TopmostAt(WM_HANDLE win, int x, int y) {
+    WM_Obj* obj = WM__Obj(win);
+    if (obj == nullptr || !(obj->status & WM_CF_VISIBLE) || !WM__Contains(obj->rect, x, y)) {
+        return 0;
+    }
+    WM_HANDLE hit = 0;
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
+        WM_Obj* child = WM__Obj(c);
+        if ((child->status & WM_CF_VISIBLE) && WM__Contains(child->rect, x, y)) hit = c;
+    }
+    return hit ? TopmostAt(hit, x, y) : win;
+}
+
+// The window that gets pointer input at the point, honouring the modal window.
+WM_HANDLE WindowAt(int layer, int x, int y) {
+    if (layer != 0) return 0;
+    const WM_HANDLE hit = TopmostAt(WM__g.root, x, y);
+    const WM_HANDLE modal = g_layers[layer].modal;
+    if (modal != 0 && !WM__IsAncestorOrSelf(modal, hit)) return 0;
+    return hit;
+}
+
+// WM_MSG_POINTER to the window (state in its coordinates, or null), then WM_MSG_CHILD_POINTER
+// with that message to each of its ancestors.
+void Deliver(WM_HANDLE win, const WM_POINTER_STATE* screen_state) {
+    WM_Obj* obj = WM__Obj(win);
+    if (obj == nullptr) return;
+    WM_POINTER_STATE local{};
+    WM_MSG_RECORD msg{};
+    msg.msg_id = WM_MSG_POINTER;
+    if (screen_state != nullptr) {
+        local = *screen_state;
+        local.x -= obj->rect.x0;
+        local.y -= obj->rect.y0;
+        msg.data.p = &local;
+    }
+    WM__SendMessage(win, &msg);
+    for (WM_HANDLE cur = WM_GetParentWin(win); cur != 0; cur = WM_GetParentWin(cur)) {
+        WM_MSG_RECORD child{};
+        child.msg_id = WM_MSG_CHILD_POINTER;
+        child.source = win;
+        child.data.p = &msg;
+        WM__SendMessage(cur, &child);
+    }
+}
+
+} // namespace
+
+void GUI_PID_StoreState(const WM_POINTER_STATE* state) {
+    if (state == nullptr) return;
+    std::lock_guard<std::mutex> guard(g_queue_lock);
+    if (SameState(*state, g_last_queued) && state->layer == g_last_queued.layer) return;
+    g_last_queued = *state;
+    if (g_count == kQueueSize) {
+        // Full: a move replaces the newest move; otherwise the oldest state goes.
+        WM_POINTER_STATE& newest = g_queue[(g_head + g_count - 1) % kQueueSize];
+        if (newest.pressed == state->pressed) {
+            newest = *state;
+            return;
+        }
+        g_head = (g_head + 1) % kQueueSize;
+        --g_count;
+    }
+    g_queue[(g_head + g_count) % kQueueSize] = *state;
+    ++g_count;
+}
+
+int WM__ProcessPointerState(WM_POINTER_STATE state) {
+    if (state.layer >= kLayers) {
+        GUI_ReportError("WM_Touch:\nIllegal value in StateNew.Layer in function WM_HandlePID()!");
+        state.layer = g_last.layer;
+    }
+    if (SameState(state, g_last)) return 0;
+    const bool was_pressed = g_last.pressed != 0;
+    const bool pressed = state.pressed != 0;
+    g_last = state;
+    LayerState& layer = g_layers[state.layer];
+    const WM_HANDLE hit = WindowAt(state.layer, state.x, state.y);
+    int delivered = 0;
+    if (layer.capture != 0) {
+        const WM_HANDLE capture = layer.capture;
+        if (!WM__IsAncestorOrSelf(capture, hit)) {
+            // The pointer is over another window: the captured one lets go.
+            layer.capture = 0;
+            if (pressed) g_press_orphaned = true;
+            Deliver(capture, pressed ? nullptr : &state);
+        } else {
+            if (!pressed) layer.capture = 0;
+            Deliver(capture, &state);
+        }
+        delivered = 1;
+    } else if ((pressed || was_pressed) && !g_press_orphaned) {
+        if (hit != 0) {
+            if (pressed) layer.capture = hit;
+            Deliver(hit, &state);
+            delivered = 1;
+        } else if (pressed) {
+            g_press_orphaned = true;
+        }
+    }
+    if (!pressed) g_press_orphaned = false;
+    WM__MotionOnPointer(state, was_pressed, hit);
+    return delivered;
+}
+
+int WM_HandlePID() {
+    GUI_LockGuard lock;
+    WM_POINTER_STATE state;
+    if (!PopState(&state)) return 0;
+    return WM__ProcessPointerState(state);
+}
+
+int WM__PollInputEvent() {
+    WM_POINTER_STATE state;
+    if (PopState(&state)) {
+        WM__ProcessPointerState(state);
+        return 1;
+    }
+    if (WM__PollKeyQueue()) return 1;
+    HOST_InputEvent event;
+    if (!HOST_PollInput(&event)) return 0;
+    if (event.kind == HOST_INPUT_POINTER) {
+        WM__ProcessPointerState(
+            WM_POINTER_STATE{event.pointer.x, event.pointer.y, event.pointer.pressed, 0});
+    } else {
+        WM__DeliverKey(event.key, event.pressed);
+    }
+    return 1;
+}
+
+void WM_SetModalWin(WM_HANDLE win) {
+    GUI_LockGuard lock;
+    if (win != 0 && WM__Obj(win) == nullptr) return;
+    LayerState& layer = g_layers[0];
+    layer.modal = win;
+    const WM_HANDLE capture = layer.capture;
+    if (win != 0 && capture != 0 && !WM__IsAncestorOrSelf(win, capture)) {
+        layer.capture = 0;
+        if (g_last.pressed) g_press_orphaned = true;
+        Deliver(capture, nullptr);
+    }
+}
+
+WM_HANDLE WM_GetModalWin() {
+    GUI_LockGuard lock;
+    return g_layers[0].modal;
+}
+
+WM_HANDLE WM_GetCaptureWin() {
+    GUI_LockGuard lock;
+    return g_layers[0].capture;
+}
+
+void WM__PointerForget(WM_HANDLE win) {
+    for (LayerState& layer : g_layers) {
+        if (layer.capture == win) {
+            layer.capture = 0;
+            if (g_last.pressed) g_press_orphaned = true;
+        }
+        if (layer.modal == win) layer.modal = 0;
+    }
+}
+
+void WM__ResetPointer() {
+    {
+        std::lock_guard<std::mutex> guard(g_queue_lock);
+        g_head = g_count = 0;
+        g_last_queued = WM_POINTER_STATE{-1, -1, 0, 0};
+    }
+    g_layers = {};
+    g_last = WM_POINTER_STATE{-1, -1, 0, 0};
+    g_press_orphaned = false;
+}
