@@ -1,0 +1,38 @@
+// Language texts: one table of texts per language, indexed from a text file with one text per
+// line, and the current language whose texts GUI_Lang_GetText hands out. Every operation takes
+// the toolkit lock.
+//
+// File format: UTF-8 (characters of one to three bytes). Each non-empty line is one text; lines
+// end with carriage return, line feed or any run of them, so text n is the n-th non-empty line.
+// The toolkit draws single-byte Latin-1 text, so each text is converted to Latin-1 when it is
+// loaded: a character above U+00FF becomes "?", an illegal byte becomes character 1 and is
+// reported once as a toolkit error.
+#pragma once
+
+// Languages the module can hold; a larger count is cut to this.
+inline constexpr int GUI_LANG_MAX_LANGUAGES = 8;
+
+// Sets the number of languages (0 to GUI_LANG_MAX_LANGUAGES); loads and selections of an index
+// at or above it are refused.
+void GUI_Lang_SetCount(int count);
+int GUI_Lang_GetCount();
+
+// Indexes the texts of one language. The module keeps its own copy of the bytes (the caller's
+// data may be released afterwards); loading an index again replaces its texts, and texts handed
+// out from the earlier load are then no longer valid. Returns 0 when loaded or when the index
+// is refused (not below the number of languages), 1 when memory runs out or the data is
+// missing.
+int GUI_Lang_Load(const char* data, int size, int index);
+
+// Makes index the current language and returns the previous one; an index that is not a valid
+// language is refused: the result is 0 and the current language stays.
+int GUI_Lang_Select(int index);
+int GUI_Lang_GetSelected();
+
+// Text number n of the current language as a zero-terminated Latin-1 string, or nullptr when
+// the language has no texts or n is not below its number of texts. The string stays valid
+// unless the same language is loaded again.
+const char* GUI_Lang_GetText(int number);
+
+// Number of texts of a language (0 when it has none or the index is not valid).
+int GUI_Lang_GetNumTexts(int index);
