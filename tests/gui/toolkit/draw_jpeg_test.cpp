@@ -192,4 +192,13 @@ TEST(DrawJPEG, FileIsReadWholeOrReportedUnreadable) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(DrawJPEG, TheStartPictureDecodesWhole) {
+    Reports reports;
+    Frame f(800, 480);
+    const std::string path = std::string(VELTRA_SOURCE_DIR) + "/Data_Media/welcomeImage.jpg";
+    EXPECT_EQ(GUI_DrawJPEGFile(path.c_str(), 0, 0), 0);
+    EXPECT_TRUE(reports.warnings.empty());
+    EXPECT_LT(800 * 480 - f.CountNot(kFill), 800 * 480 / 100); // the whole frame is covered
+}
+
 } // namespace
