@@ -242,6 +242,10 @@ TEST(GatewaySimDevices, OneBatteryIsSeenAlikeByEveryDevice) {
         // Counters: the display unit's mAh count x 3600 in 52-55, the shunt's mAs count.
         EXPECT_EQ(bus.S64(1, 2052), static_cast<int64_t>(bus.S32(1, 2050)) * 3600);
         EXPECT_NEAR(static_cast<double>(bus.S64(12, 124)), bus.S32(1, 2050) * 3600.0, 3600);
+        // Input power: the controllers' charge power, on a scale of all their panels.
+        EXPECT_NEAR(bus.S32(1, 2020), bus.U16(2, 532) + bus.U16(3, 532) + bus.U16(4, 532), 3);
+        EXPECT_EQ(bus.S32(1, 2022), 1400); // 400 + 400 + 560 W, rounded up
+        EXPECT_LE(bus.S32(1, 2020), bus.S32(1, 2022));
         if (hour == 3) {
             EXPECT_EQ(bus.S32(1, 2020), 0) << "no sun at night";
         }

@@ -153,9 +153,11 @@ void RefreshQuill(SimDevice* d, const SimWorld& w, double time) {
     // Home view.
     constexpr int home = 2000;
     Put32(d, home + 20, Round(w.solar_w));
-    Put32(d, home + 22, 600);
-    Put32(d, home + 24, 500);
-    Put32(d, home + 26, 550);
+    // The input gauge's scale: all panels' peak, warning at 90 % and alarm at 95 %.
+    const int64_t input_max = (Round(w.pv_peak_w) + 99) / 100 * 100;
+    Put32(d, home + 22, input_max);
+    Put32(d, home + 24, input_max / 100 * 90);
+    Put32(d, home + 26, input_max / 100 * 95);
     Put32(d, home + 28, Round(w.load_w));
     Put32(d, home + 30, 1000);
     Put32(d, home + 32, 800);

@@ -74,7 +74,7 @@ void Settle(SimWorld* w, const SimScenario& scenario) {
     }
     if (chargers == 0) {
         // Panels behind a controller the bus does not show.
-        w->solar_a = std::min(400 * sun / rest, 30.0);
+        w->solar_a = std::min(w->pv_peak_w * sun / rest, 30.0);
         if (w->soc >= 0.995) w->solar_a = std::min(w->solar_a, w->load_a + 0.2);
     }
     w->battery_a = w->solar_a - w->load_a;
@@ -89,6 +89,12 @@ void Settle(SimWorld* w, const SimScenario& scenario) {
 void WORLD_Init(SimWorld* world, const SimScenario& scenario, double time) {
     *world = SimWorld{};
     world->time = time;
+    double peak = 0;
+    for (int i = 0; i < scenario.count; i++) {
+        const SimDeviceConfig& d = scenario.devices[static_cast<size_t>(i)];
+        if (IsRv(d.type_id)) peak += d.pv_watts;
+    }
+    if (peak > 0) world->pv_peak_w = peak;
     Settle(world, scenario);
 }
 

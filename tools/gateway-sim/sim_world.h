@@ -18,6 +18,7 @@ struct SimWorld {
     double load_a = 0;        // current drawn by the loads
     double load_w = 0;
     double ambient_c = 20;     // air temperature around the installation
+    double pv_peak_w = 400;    // peak power of all panels together
     double charged_mas = 0;    // charge delivered by the solar side since start, mAs
     double discharged_mas = 0; // charge drawn by the loads since start, mAs
     // Per scenario device index: output and load-output current of each charge controller.
