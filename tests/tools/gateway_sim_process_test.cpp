@@ -293,7 +293,7 @@ TEST(GatewaySimProcess, WritesSwitchTheStateRegistersThePagesShow) {
 }
 
 TEST(GatewaySimProcess, SplitResponsesArriveInSegmentsAndReassemble) {
-    Simulator sim({"--split", "1", "--split-pause", "15"});
+    Simulator sim({"--split", "1", "--split-pause", "25"});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
     {
         RawConnection raw(sim.port());
