@@ -24,6 +24,12 @@ void GUI__ResetDisplayConfig() {
     g_x_size = g_y_size = g_num_buffers = 0;
 }
 
-int GUI__GetXSize() { return g_x_size; }
-int GUI__GetYSize() { return g_y_size; }
-int GUI__GetNumBuffers() { return g_num_buffers; }
+int GUI__GetXSize() {
+    return g_x_size;
+}
+int GUI__GetYSize() {
+    return g_y_size;
+}
+int GUI__GetNumBuffers() {
+    return g_num_buffers;
+}

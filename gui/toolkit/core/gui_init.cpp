@@ -14,6 +14,7 @@ void GUI_InitToolkit() {
     GUI_SetClock(HOST_GetTime);
     GUI__ResetDisplayConfig();
     GUI_SetDrawTarget(nullptr, 1, 1, 1, nullptr);
+    GUI_SetDefaultFont(nullptr);
     GUI_ConfigureMemory();
     GUI_ConfigureDisplay();
     WM__ResetDrawTarget();
@@ -25,6 +26,7 @@ int GUI_ExecAll() {
     GUI_LockGuard lock;
     int did = 0;
     // Bounded: a procedure that invalidates itself on every paint must not hang the GUI task.
-    for (int pass = 0; pass < 100 && WM_ExecCycle(); ++pass) did = 1;
+    for (int pass = 0; pass < 100 && WM_ExecCycle(); ++pass)
+        did = 1;
     return did;
 }

@@ -48,6 +48,9 @@ void WM__SendSimple(WM_HANDLE win, int32_t msg_id, int32_t value);
 
 // Cleanup when a window goes: pointer, motion and timers forget it.
 void WM__PointerForget(WM_HANDLE win);
+// A drag has begun: the window that holds the capture gets a null pointer message and nothing
+// more is delivered until the release.
+void WM__PointerCancelCapture();
 void WM__MotionForget(WM_HANDLE win);
 void WM__TimersForget(WM_HANDLE win);
 void WM__ResetPointer();

@@ -97,11 +97,12 @@ WM_HANDLE MovableAt(WM_HANDLE win) {
 }
 
 void StartGlide(int now) {
-    const Sample& last = g_motion.samples[g_motion.num_samples - 1];
-    if (g_motion.num_samples < 2 || now - last.t > kGlideWindowMs) {
+    if (g_motion.num_samples < 2 ||
+        now - g_motion.samples[g_motion.num_samples - 1].t > kGlideWindowMs) {
         g_motion.state = kIdle;
         return;
     }
+    const Sample& last = g_motion.samples[g_motion.num_samples - 1];
     int first = g_motion.num_samples - 1;
     while (first > 0 && last.t - g_motion.samples[first - 1].t <= kSpeedSampleMs)
         --first;
@@ -168,6 +169,8 @@ void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HAN
         if ((allow_x && std::abs(dx) > g_motion.threshold) ||
             (allow_y && std::abs(dy) > g_motion.threshold)) {
             g_motion.state = kDragging;
+            // A pan is not a press: the pressed button lets go instead of acting on release.
+            WM__PointerCancelCapture();
             // The point pressed stays under the pointer from here on.
             MoveBounded(allow_x ? dx : 0, allow_y ? dy : 0, nullptr, nullptr);
         }

@@ -209,6 +209,16 @@ void WM__PointerForget(WM_HANDLE win) {
     }
 }
 
+void WM__PointerCancelCapture() {
+    for (LayerState& layer : g_layers) {
+        const WM_HANDLE capture = layer.capture;
+        if (capture == 0) continue;
+        layer.capture = 0;
+        g_press_orphaned = true;
+        Deliver(capture, nullptr);
+    }
+}
+
 void WM__ResetPointer() {
     {
         std::lock_guard<std::mutex> guard(g_queue_lock);

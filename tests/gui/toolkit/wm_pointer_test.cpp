@@ -228,3 +228,19 @@ TEST_F(MotionTest, MotionFlagsCanBeClearedAndSetAgain) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MotionTest, ADragThatStartsOnAWindowTakesItsPressAway) {
+    Move(150, 150, 1);
+    Move(148, 150, 1);
+    Move(120, 150, 1); // the drag starts
+    Move(100, 150, 1);
+    Move(100, 150, 0, 300);
+    const auto msgs = Messages(tile, WM_MSG_POINTER);
+    ASSERT_EQ(msgs.size(), 4u); // press, two moves, then the press is withdrawn
+    EXPECT_TRUE(msgs[3].null_data);
+    EXPECT_EQ(WM_GetWindowOrgX(wide), -50);
+}
+
+} // namespace

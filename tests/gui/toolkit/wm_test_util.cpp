@@ -11,16 +11,17 @@
 // The program's configuration, as the application gives it.
 void GUI_ConfigureMemory() {
     alignas(8) static uint8_t arena[0x28000];
-    GUI_ALLOC_SetArena(arena, sizeof arena);
-    GUI_SetDefaultFont(&FONT_16);
+    if (wmtest::config.arena) GUI_ALLOC_SetArena(arena, sizeof arena);
+    if (wmtest::config.font) GUI_SetDefaultFont(&FONT_16);
 }
 
 void GUI_ConfigureDisplay() {
-    GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
+    if (wmtest::config.display) GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
 }
 
 namespace wmtest {
 
+Config config;
 std::vector<Logged> WmTest::log;
 std::vector<Report> WmTest::reports;
 int WmTest::now_ms = 0;
@@ -84,6 +85,7 @@ void WmTest::SetUp() {
     log.clear();
     reports.clear();
     now_ms = 1000;
+    config = Config{};
     HOST_SetClock(FakeClock);
     GUI_SetReportHook(Capture);
     GUI_InitToolkit();

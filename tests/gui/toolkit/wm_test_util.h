@@ -14,6 +14,14 @@
 
 namespace wmtest {
 
+// What the configuration hooks configure; tests of a lacking configuration clear a part.
+struct Config {
+    bool arena = true;
+    bool font = true;
+    bool display = true;
+};
+extern Config config;
+
 struct Report {
     bool is_error;
     std::string text;

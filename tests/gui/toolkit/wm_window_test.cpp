@@ -325,3 +325,27 @@ TEST_F(WindowTest, ArenaFullReturnsZeroWithTheReportAndDeletingFreesIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, StartUpReportsALackingConfigurationAndGoesOn) {
+    config.display = false;
+    config.font = false;
+    reports.clear();
+    GUI_InitToolkit();
+    EXPECT_EQ(CountReports("GUI_Core:\nNo display driver has been added in _InitContext()."), 1);
+    EXPECT_EQ(CountReports("GUI_Core:\nNo default font has been defined in _InitContext()."), 1);
+    // Windows still work; there is only nothing to draw on.
+    const WM_HANDLE win = Create(0, 0, 10, 10, 0, WM_CF_VISIBLE);
+    Exec();
+    EXPECT_EQ(Count(win, WM_MSG_PAINT), 1);
+
+    config = Config{};
+    reports.clear();
+    GUI_InitToolkit();
+    EXPECT_TRUE(reports.empty());
+    EXPECT_FALSE(WM_IsWindow(win)); // a new start drops the old windows
+    EXPECT_NE(WM_GetRootWin(), 0);
+}
+
+} // namespace
