@@ -78,8 +78,6 @@ void PutPixel(int x, int y, Paint paint);
 void FillBox(int x0, int y0, int x1, int y1, Paint paint);
 // Copies opaque pixels; src[0] belongs to column x0.
 void CopySpan(int x0, int y, const uint32_t* src, int count);
-// Blends paint by per-pixel coverage cover[i] of `full` (column x0 + i).
-void CoverSpan(int x0, int y, const int32_t* cover, int count, int full, Paint paint);
 
 // Half-width of the integer circle rule: the largest f with i*i + f*f <= r*r + r/2, or -1.
 int CircleHalfWidth(int r, int i);

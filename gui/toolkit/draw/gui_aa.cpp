@@ -16,17 +16,23 @@ namespace gui_draw {
 namespace {
 
 constexpr double kInf = 1e30;
-constexpr int kCap = GUI_MAX_TARGET_SIZE + 2;
 
-// Sample counts of the row being built (per pixel of the clip box) and the difference array
-// of whole-pixel runs, so an interval costs O(1) however wide it is.
-int32_t g_cover[kCap];
-int32_t g_run[kCap];
+// A change of the sample count at column x; a row's coverage is the running sum of its
+// events, so an interval costs four events however wide it is, and the sweep fills fully
+// covered runs as plain spans and skips empty ones.
+struct Event {
+    int32_t x;
+    int32_t delta;
+};
+// Enough for the widest producer: a polygon's crossings on every sub-row of factor 6.
+constexpr int kMaxEvents = 6 * 4 * ((GUI_MAX_POLYGON_POINTS + 4) / 2 + 4);
+Event g_events[kMaxEvents];
 
 class CoverageRow {
   public:
     CoverageRow(int factor, const Box& clip)
-        : f_(factor), x0_(clip.x0), smin_(static_cast<double>(clip.x0) * factor),
+        : f_(factor), inv_f_(((uint64_t{1} << 32) + factor - 1) / factor),
+          smin_(static_cast<double>(clip.x0) * factor),
           smax_(static_cast<double>(clip.x1 + 1) * factor) {}
 
     // Adds the samples of the current sub-row whose centres lie in [xa, xb).
@@ -36,46 +42,64 @@ class CoverageRow {
         fa = std::max(fa, smin_);
         fb = std::min(fb, smax_);
         if (!(fa < fb)) return; // also rejects NaN
-        const long sa = static_cast<long>(fa);
-        const long sb = static_cast<long>(fb);
-        const int pa = static_cast<int>(sa / f_) - x0_;
-        const int pb = static_cast<int>((sb - 1) / f_) - x0_;
-        const long base_a = static_cast<long>(pa + x0_) * f_;
+        // Sample indices are 0 .. (GUI_MAX_TARGET_SIZE + 1) * 6 here.
+        const int sa = static_cast<int>(fa);
+        const int sb = static_cast<int>(fb);
+        const int pa = Div(sa);
+        const int pb = Div(sb - 1);
         if (pa == pb) {
-            g_cover[pa] += static_cast<int32_t>(sb - sa);
-        } else {
-            g_cover[pa] += static_cast<int32_t>(base_a + f_ - sa);
-            g_cover[pb] += static_cast<int32_t>(sb - static_cast<long>(pb + x0_) * f_);
-            if (pb > pa + 1) {
-                g_run[pa + 1] += f_;
-                g_run[pb] -= f_;
-            }
+            const int v = sb - sa;
+            Push(pa, v);
+            Push(pa + 1, -v);
+            return;
         }
-        lo_ = std::min(lo_, pa);
-        hi_ = std::max(hi_, pb);
+        // Pixel pa partly, pa + 1 .. pb - 1 wholly, pb partly.
+        const int va = (pa + 1) * f_ - sa;
+        const int vb = sb - pb * f_;
+        const bool run = pb > pa + 1;
+        Push(pa, va);
+        Push(pa + 1, run ? f_ - va : -va);
+        Push(pb, run ? vb - f_ : vb);
+        Push(pb + 1, -vb);
     }
 
     void Flush(int y, Paint paint) {
-        if (lo_ > hi_) return;
-        int32_t acc = 0;
-        for (int i = lo_; i <= hi_; ++i) {
-            acc += g_run[i];
-            g_run[i] = 0;
-            g_cover[i] += acc;
+        if (n_ == 0) return;
+        std::sort(g_events, g_events + n_,
+                  [](const Event& a, const Event& b) { return a.x < b.x; });
+        const int full = f_ * f_;
+        int acc = 0;
+        for (int i = 0; i < n_;) {
+            const int x = g_events[i].x;
+            while (i < n_ && g_events[i].x == x)
+                acc += g_events[i++].delta;
+            if (acc <= 0 || i == n_) continue;
+            const int end = g_events[i].x - 1;
+            if (acc >= full) {
+                FillSpan(x, end, y, paint);
+            } else {
+                const uint32_t alpha =
+                    (paint.opacity * static_cast<uint32_t>(acc) + full / 2) / full;
+                FillSpan(x, end, y, Paint{paint.pixel, alpha});
+            }
         }
-        CoverSpan(x0_ + lo_, y, g_cover + lo_, hi_ - lo_ + 1, f_ * f_, paint);
-        std::fill(g_cover + lo_, g_cover + hi_ + 1, 0);
-        lo_ = kCap;
-        hi_ = -1;
+        n_ = 0;
     }
 
   private:
+    // n / factor by multiplication: exact for every n below 2^32 / 6 (the division was the
+    // hot spot of the rasteriser).
+    int Div(int n) const { return static_cast<int>((static_cast<uint64_t>(n) * inv_f_) >> 32); }
+
+    void Push(int x, int delta) {
+        if (n_ < kMaxEvents) g_events[n_++] = Event{x, delta};
+    }
+
     int f_;
-    int x0_;
+    uint64_t inv_f_;
     double smin_;
     double smax_;
-    int lo_ = kCap;
-    int hi_ = -1;
+    int n_ = 0;
 };
 
 // Runs a shape's interval producer over every sub-row of every clip box it meets.
@@ -347,16 +371,25 @@ void GUI_FillRoundRectAA(int x0, int y0, int x1, int y1, int r) {
     const double rr = r + 0.5;
     const double cl = x0 + r + 0.5, cr = x1 - r + 0.5;
     const double ct = y0 + r + 0.5, cb = y1 - r + 0.5;
-    Raster(Box{x0, y0, x1, y1}, Factor(c), MakePaint(c->draw_colour),
-           [&](double sy, CoverageRow& row) {
-               double dy = 0;
-               if (sy < ct) dy = ct - sy;
-               if (sy > cb) dy = sy - cb;
-               if (dy == 0) return row.Add(x0, x1 + 1.0);
-               const double q = rr * rr - dy * dy;
-               if (q <= 0) return;
-               const double h = std::sqrt(q);
-               row.Add(cl - h, cr + h);
-           });
+    const Paint paint = MakePaint(c->draw_colour);
+    auto rows = [&](double sy, CoverageRow& row) {
+        double dy = 0;
+        if (sy < ct) dy = ct - sy;
+        if (sy > cb) dy = sy - cb;
+        if (dy == 0) return row.Add(x0, x1 + 1.0);
+        const double q = rr * rr - dy * dy;
+        if (q <= 0) return;
+        const double h = std::sqrt(q);
+        row.Add(cl - h, cr + h);
+    };
+    // Only the corner rows need sampling; the rows between them are solid.
+    const int solid0 = y0 + r + 1, solid1 = y1 - r - 1;
+    if (solid0 > solid1) {
+        Raster(Box{x0, y0, x1, y1}, Factor(c), paint, rows);
+    } else {
+        Raster(Box{x0, y0, x1, solid0 - 1}, Factor(c), paint, rows);
+        ForEachClip(Box{x0, solid0, x1, solid1}, [&] { FillBox(x0, solid0, x1, solid1, paint); });
+        Raster(Box{x0, solid1 + 1, x1, y1}, Factor(c), paint, rows);
+    }
     c->aa_factor = saved;
 }
