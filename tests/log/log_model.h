@@ -5,6 +5,7 @@
 // buffering, the put-back of a byte that did not fit, or the skipping.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,20 +20,16 @@ class LogModel {
 
     LogModel(std::string_view bytes, int32_t lines_written) : lines_written_(lines_written) {
         empty_file_ = bytes.empty();
-        std::string clean;
-        for (char c : bytes)
-            if (c != '\r') clean += c;
-        if (!clean.empty() && clean.back() != '\n') clean += '\n';
-        std::string field;
-        for (char c : clean) {
-            if (c == ';' || c == '\n') {
-                if (field_count_in_line_ == 0) line_starts_.push_back(tokens_.size());
-                tokens_.push_back({field, c});
-                field.clear();
-                field_count_in_line_ = c == '\n' ? 0 : field_count_in_line_ + 1;
-            } else {
-                field += c;
-            }
+        clean_.assign(bytes);
+        clean_.erase(std::remove(clean_.begin(), clean_.end(), '\r'), clean_.end());
+        if (!clean_.empty() && clean_.back() != '\n') clean_ += '\n';
+        bool line_start = true;
+        for (size_t start = 0; start < clean_.size();) {
+            const size_t end = clean_.find_first_of(";\n", start);
+            if (line_start) line_starts_.push_back(tokens_.size());
+            tokens_.push_back({start, end - start, clean_[end]});
+            line_start = clean_[end] == '\n';
+            start = end + 1;
         }
     }
 
@@ -110,7 +107,8 @@ class LogModel {
   private:
     static constexpr int kFull = -3;
     struct Token {
-        std::string text;
+        size_t start; // in clean_
+        size_t length;
         char separator;
     };
 
@@ -145,7 +143,8 @@ class LogModel {
 
     Result ReadField(int32_t size) {
         if (token_ == tokens_.size()) return {-1, ""};
-        const std::string rest = tokens_[token_].text.substr(offset_);
+        const Token& token = tokens_[token_];
+        const std::string rest = clean_.substr(token.start + offset_, token.length - offset_);
         if (rest.size() > static_cast<size_t>(size - 1)) {
             offset_ += static_cast<size_t>(size - 1);
             return {kFull, rest.substr(0, static_cast<size_t>(size - 1))};
@@ -153,9 +152,9 @@ class LogModel {
         return {Consume(), rest};
     }
 
+    std::string clean_; // the bytes without carriage returns, with a final line end
     std::vector<Token> tokens_;
     std::vector<size_t> line_starts_; // first token of every line
-    int32_t field_count_in_line_ = 0;
     bool empty_file_ = false;
     int32_t lines_written_ = 0;
     size_t token_ = 0;
