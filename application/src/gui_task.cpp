@@ -1,18 +1,42 @@
 #include "application/src/gui_task.h"
 
 #include "application/src/gui_loop.h"
+#include "application/src/lang.h"
 #include "application/src/pending.h"
 #include "application/src/tools/lifecycle.h"
+#include "config/settings.h"
+#include "devices/derived.h"
+#include "devices/device_list.h"
+#include "gui/toolkit/lang/gui_lang.h"
 
 #include <chrono>
 #include <thread>
 
 namespace {
 
+bool ReadClock(ClockBytes* clock) {
+    DeviceClock device_clock{};
+    if (!DEV_ReadClock(&device_clock)) return false;
+    *clock = {device_clock.hour, device_clock.minute, device_clock.second,
+              device_clock.day,  device_clock.month,  device_clock.year};
+    return true;
+}
+
+// A lost gateway: notice, pages deleted, everything the search found cleared, and the main
+// screen built again (which waits in the connect page for a new connection and search).
+void ResetAfterLoss() {
+    PENDING_ShowLossNotice();
+    APP_SleepMs(1000);
+    PENDING_HideStatusBanner();
+    PENDING_DeletePages();
+    DEV_Clear();
+    PENDING_BuildMainScreen(false);
+}
+
 const GuiLoopActions kLoopActions = {
-    PENDING_ReadClock,      PENDING_ShowDateTime,    PENDING_WriteLogLine,
-    PENDING_SelectedPage,   PENDING_SendPageMessage, PENDING_UpdateDevices,
-    PENDING_ScanEvents,     PENDING_ResetAfterLoss,  PENDING_ExecGui,
+    ReadClock,            PENDING_ShowDateTime,    PENDING_WriteLogLine,
+    PENDING_SelectedPage, PENDING_SendPageMessage, DEV_UpdateAll,
+    PENDING_ScanEvents,   ResetAfterLoss,          PENDING_ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
@@ -24,11 +48,12 @@ void Halt(const char* text) {
 } // namespace
 
 void GUITASK_Main() {
+    CONFIG_Init();
     PENDING_InitToolkit();
     if (!PENDING_ShowStartPicture()) return Halt("no Startup Picture");
     APP_SleepMs(2000);
-    if (!PENDING_LoadLanguages()) return Halt("no Language Files Found");
-    PENDING_SelectStoredLanguage();
+    if (LANG_LoadFiles() != 0) return Halt("no Language Files Found");
+    GUI_Lang_Select(CONFIG_GetLanguage());
     PENDING_BuildMainScreen(true);
     PENDING_HideStatusBanner();
 

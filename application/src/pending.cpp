@@ -5,20 +5,17 @@
 
 void PENDING_InitToolkit() {}
 bool PENDING_ShowStartPicture() { return true; }
-bool PENDING_LoadLanguages() { return true; }
-void PENDING_SelectStoredLanguage() {}
 void PENDING_BuildMainScreen(bool) {}
 void PENDING_HideStatusBanner() {}
+void PENDING_ShowLossNotice() {}
+void PENDING_DeletePages() {}
 void PENDING_DrawHaltText(const char*) {}
 
-bool PENDING_ReadClock(ClockBytes*) { return false; }
 void PENDING_ShowDateTime(const char*, const char*) {}
 int PENDING_WriteLogLine() { return 0; }
 int PENDING_SelectedPage() { return 0; }
 void PENDING_SendPageMessage(int, int) {}
-void PENDING_UpdateDevices() {}
 void PENDING_ScanEvents() {}
-void PENDING_ResetAfterLoss() {}
 void PENDING_ExecGui() {}
 
 void PENDING_ConnectionTask() {
