@@ -8,6 +8,7 @@
 #include "devices/derived.h"
 #include "devices/device_list.h"
 #include "gui/toolkit/lang/gui_lang.h"
+#include "log/log.h"
 
 #include <chrono>
 #include <thread>
@@ -31,10 +32,11 @@ void ResetAfterLoss() {
     PENDING_DeletePages();
     DEV_Clear();
     PENDING_BuildMainScreen(false);
+    LOG_Init(); // a new log file once the devices are found again
 }
 
 const GuiLoopActions kLoopActions = {
-    ReadClock,            PENDING_ShowDateTime,    PENDING_WriteLogLine,
+    ReadClock,            PENDING_ShowDateTime,    LOG_Put,
     PENDING_SelectedPage, PENDING_SendPageMessage, DEV_UpdateAll,
     PENDING_ScanEvents,   ResetAfterLoss,          PENDING_ExecGui,
 };
@@ -55,6 +57,7 @@ void GUITASK_Main() {
     if (LANG_LoadFiles() != 0) return Halt("no Language Files Found");
     GUI_Lang_Select(CONFIG_GetLanguage());
     PENDING_BuildMainScreen(true);
+    LOG_Init();
     PENDING_HideStatusBanner();
 
     GuiLoopState state;

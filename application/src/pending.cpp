@@ -12,7 +12,6 @@ void PENDING_DeletePages() {}
 void PENDING_DrawHaltText(const char*) {}
 
 void PENDING_ShowDateTime(const char*, const char*) {}
-int PENDING_WriteLogLine() { return 0; }
 int PENDING_SelectedPage() { return 0; }
 void PENDING_SendPageMessage(int, int) {}
 void PENDING_ScanEvents() {}

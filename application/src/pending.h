@@ -14,7 +14,6 @@ void PENDING_DeletePages();    // the main multipage with all its pages, the nam
 void PENDING_DrawHaltText(const char* text); // draws a halt text at (300,200)
 
 void PENDING_ShowDateTime(const char* date, const char* time);
-int PENDING_WriteLogLine();
 int PENDING_SelectedPage();
 void PENDING_SendPageMessage(int page_index, int message);
 void PENDING_ScanEvents();
