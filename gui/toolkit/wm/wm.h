@@ -44,11 +44,9 @@ struct WM_POINTER_STATE {
 
 constexpr int32_t WM_MSG_CREATE = 1;
 constexpr int32_t WM_MSG_DELETE = 11;
-constexpr int32_t WM_MSG_CHILD_POINTER = 13; // data: the WM_MSG_RECORD of the pointer message
-constexpr int32_t WM_MSG_KEY = 14;           // data: WM_KEY_EVENT
-constexpr int32_t WM_MSG_PAINT = 15;         // data: the GUI_RECT being painted (screen)
-constexpr int32_t WM_MSG_PRE_PAINT = 46;
-constexpr int32_t WM_MSG_POST_PAINT = 47;
+constexpr int32_t WM_MSG_CHILD_POINTER = 13;   // data: the WM_MSG_RECORD of the pointer message
+constexpr int32_t WM_MSG_KEY = 14;             // data: WM_KEY_EVENT
+constexpr int32_t WM_MSG_PAINT = 15;           // data: the GUI_RECT being painted (screen)
 constexpr int32_t WM_MSG_GET_INSIDE_RECT = 20; // data: GUI_RECT to fill
 constexpr int32_t WM_MSG_GET_ID = 21;          // answer in data.v
 constexpr int32_t WM_MSG_GET_CLIENT = 23;      // answer in data.h
