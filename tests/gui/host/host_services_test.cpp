@@ -2,52 +2,20 @@
 // clock, the lock's entrance count, the host log and the error output.
 #include "application/src/tools/lifecycle.h"
 #include "gui/host/host.h"
+#include "tests/gui/host/host_test_util.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// A unique scratch folder that is also the working folder while the test runs.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        char pattern[] = "/tmp/veltra-host-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        path_ = made ? made : "/tmp";
-        old_ = std::filesystem::current_path();
-        std::filesystem::current_path(path_);
-    }
-    ~ScratchFolder() {
-        std::filesystem::current_path(old_);
-        std::filesystem::remove_all(path_);
-    }
-    std::string File(const char* name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-    std::filesystem::path old_;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string Log() {
     char text[HOST_LOG_CAPACITY + 1];
@@ -58,23 +26,6 @@ std::string Log() {
 int g_fake_ms = 0;
 int FakeClock() {
     return g_fake_ms;
-}
-
-// Reads a PNG back as 0x00RRGGBB pixels.
-std::vector<uint32_t> ReadPNG(const std::string& path, int* width, int* height) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-    *width = static_cast<int>(image.width);
-    *height = static_cast<int>(image.height);
-    std::vector<uint32_t> pixels(image.width * image.height);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
-    return pixels;
 }
 
 } // namespace

@@ -1,0 +1,292 @@
+// The real SDL window on a private Xvfb server: its title, size and fixed size as the X server
+// sees them, the frame on show read back from the server's screen, real mouse and key input
+// through xdotool, F12 screenshots, warning boxes and closing the window.
+#include "application/src/tools/datafolder.h"
+#include "application/src/tools/dbg.h"
+#include "application/src/tools/lifecycle.h"
+#include "gui/host/host.h"
+#include "tests/gui/host/host_test_util.h"
+#include "tests/gui/host/xvfb_session.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Real input and a real X server take real time; every wait is bounded.
+constexpr auto kPatience = std::chrono::seconds(5);
+
+class HostWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!XVFB_HaveProgram("Xvfb") || !XVFB_HaveProgram("xdotool"))
+            GTEST_SKIP() << "Xvfb or xdotool is not installed: the real window is not tested";
+        std::string why_not;
+        ASSERT_TRUE(xvfb_.Start(&why_not)) << why_not;
+        // The pointer starts in a corner away from the window, so no input comes unasked.
+        xvfb_.MovePointer(0, 0);
+        ::unsetenv("VELTRA_HOST");
+        ASSERT_EQ(HOST_Init(), nullptr);
+        ASSERT_EQ(HOST_GetBackend(), HOST_BACKEND_SDL);
+        ASSERT_TRUE(PumpUntil([this] { return xvfb_.FindWindow(HOST_WINDOW_TITLE, &window_); }))
+            << "no window titled \"" << HOST_WINDOW_TITLE << "\"";
+    }
+    void TearDown() override { HOST_Exit(); }
+
+    // Runs the event loop's passes until the condition holds or the patience is used up.
+    template <typename Condition> bool PumpUntil(Condition condition) {
+        const auto deadline = Clock::now() + kPatience;
+        while (Clock::now() < deadline) {
+            HOST_ProcessEvents(10);
+            if (condition()) return true;
+        }
+        return false;
+    }
+
+    // Shows a frame buffer and waits until the X server's screen has it at the display's place.
+    // A test of the toolkit's start picture draws through the toolkit and then calls
+    // DisplayShows with the buffer it drew into.
+    bool DisplayShows(const uint32_t* frame) {
+        return PumpUntil([&] {
+            XvfbImage screen;
+            std::string why_not;
+            if (!xvfb_.Screenshot(&screen, &why_not)) return false;
+            for (int y = 0; y < HOST_YSIZE; ++y)
+                for (int x = 0; x < HOST_XSIZE; ++x)
+                    if (screen.At(window_.x + HOST_DISPLAY_X0 + x,
+                                  window_.y + HOST_DISPLAY_Y0 + y) != frame[y * HOST_XSIZE + x])
+                        return false;
+            return true;
+        });
+    }
+
+    void Xdotool(const std::string& arguments) { XVFB_Run("xdotool " + arguments); }
+
+    // Moves the pointer over a display pixel (or beyond the display).
+    void MoveTo(int x, int y) {
+        xvfb_.MovePointer(window_.x + HOST_DISPLAY_X0 + x, window_.y + HOST_DISPLAY_Y0 + y);
+    }
+
+    std::vector<HOST_InputEvent> TakeInput(size_t count) {
+        std::vector<HOST_InputEvent> events;
+        PumpUntil([&] {
+            HOST_InputEvent event;
+            while (HOST_PollInput(&event))
+                events.push_back(event);
+            return events.size() >= count;
+        });
+        return events;
+    }
+
+    XvfbSession xvfb_;
+    XvfbWindow window_;
+};
+
+void FillPattern(uint32_t* frame) {
+    for (int y = 0; y < HOST_YSIZE; ++y)
+        for (int x = 0; x < HOST_XSIZE; ++x)
+            frame[y * HOST_XSIZE + x] = uint32_t(x * 255 / (HOST_XSIZE - 1)) << 16 |
+                                        uint32_t(y * 255 / (HOST_YSIZE - 1)) << 8 |
+                                        uint32_t((x ^ y) & 0xFF);
+}
+
+std::string PointerText(const std::vector<HOST_InputEvent>& events) {
+    std::string text;
+    for (const HOST_InputEvent& e : events) {
+        if (e.kind != HOST_INPUT_POINTER) continue;
+        text += "(" + std::to_string(e.pointer.x) + "," + std::to_string(e.pointer.y) + "," +
+                std::to_string(e.pointer.pressed) + ")";
+    }
+    return text;
+}
+
+std::string KeyText(const std::vector<HOST_InputEvent>& events) {
+    std::string text;
+    for (const HOST_InputEvent& e : events) {
+        if (e.kind != HOST_INPUT_KEY) continue;
+        text += "{" + std::to_string(e.key) + "," + std::to_string(e.pressed) + "}";
+    }
+    return text;
+}
+
+std::mutex g_output_mutex;
+std::string g_output;
+void CaptureOutput(const char* text, int length) {
+    std::lock_guard<std::mutex> guard(g_output_mutex);
+    g_output.append(text, length);
+}
+
+} // namespace
+
+TEST_F(HostWindow, HasTheTitleAndAFixedSizeAndShowsTheFrame) {
+    EXPECT_EQ(window_.width, HOST_WINDOW_XSIZE);
+    EXPECT_EQ(window_.height, HOST_WINDOW_YSIZE);
+    // Not resizable: the size hints pin both the smallest and the largest size.
+    const std::pair<int, int> size{HOST_WINDOW_XSIZE, HOST_WINDOW_YSIZE};
+    EXPECT_EQ(window_.min, size);
+    EXPECT_EQ(window_.max, size);
+
+    std::vector<uint32_t> frame(HOST_XSIZE * HOST_YSIZE);
+    FillPattern(frame.data());
+    std::copy(frame.begin(), frame.end(), HOST_GetFrameBuffer(2));
+    HOST_SetShownBuffer(2);
+    HOST_IncrementChangeCount();
+    EXPECT_TRUE(DisplayShows(frame.data())) << "the screen does not show the frame at (1,1)";
+
+    XvfbImage screen;
+    std::string why_not;
+    ASSERT_TRUE(xvfb_.Screenshot(&screen, &why_not)) << why_not;
+    EXPECT_EQ(screen.At(window_.x, window_.y), 0xABABABu) << "the border around the display";
+    EXPECT_EQ(screen.At(window_.x + HOST_WINDOW_XSIZE - 1, window_.y + HOST_WINDOW_YSIZE - 1),
+              0xABABABu);
+
+    // Nothing changed: the following ticks present nothing.
+    const int presents = HOST_GetPresentCount();
+    PumpUntil([] { return false; });
+    EXPECT_EQ(HOST_GetPresentCount(), presents);
+}
+
+TEST_F(HostWindow, RealMouseInputBecomesPointerStates) {
+    MoveTo(100, 50);
+    EXPECT_EQ(PointerText(TakeInput(2)), "(100,50,0)(-1,-1,0)");
+    // Press, drag beyond the window with the button held, release out there.
+    Xdotool("mousedown 1");
+    EXPECT_EQ(PointerText(TakeInput(1)), "(100,50,1)");
+    MoveTo(300, 60);
+    EXPECT_EQ(PointerText(TakeInput(1)), "(300,60,1)");
+    MoveTo(880, 60);
+    EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,1)");
+    Xdotool("mouseup 1");
+    EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,0)");
+}
+
+TEST_F(HostWindow, RealKeysBecomeKeyCodes) {
+    MoveTo(10, 10);
+    Xdotool("windowfocus --sync " + std::to_string(window_.id));
+    TakeInput(2); // the pointer states of the move
+    Xdotool("key Tab");
+    Xdotool("key shift+Tab");
+    Xdotool("key ctrl+alt");
+    Xdotool("key a");
+    Xdotool("key BackSpace");
+    EXPECT_EQ(KeyText(TakeInput(12)), "{9,1}{9,0}{25,1}{10,1}{25,0}{10,0}{97,1}{97,0}{8,1}{8,0}");
+}
+
+TEST_F(HostWindow, F12WritesTheShownFrameIntoTheDataFolder) {
+    ScratchFolder folder;
+    ::setenv("APPDATA", folder.Path().c_str(), 1);
+    DATA_CreateFolder();
+    DBG_SetSink(CaptureOutput);
+    FillPattern(HOST_GetFrameBuffer(0));
+    HOST_SetShownBuffer(0);
+    HOST_IncrementChangeCount();
+    ASSERT_TRUE(DisplayShows(HOST_GetFrameBuffer(0)));
+
+    MoveTo(10, 10);
+    Xdotool("windowfocus --sync " + std::to_string(window_.id));
+    Xdotool("key F12");
+    const std::string prefix = "Screenshot written to " + DATA_Folder() + "/";
+    std::string output;
+    ASSERT_TRUE(PumpUntil([&] {
+        std::lock_guard<std::mutex> guard(g_output_mutex);
+        output = g_output;
+        return output.find('\n') != std::string::npos;
+    }));
+    DBG_SetSink(nullptr);
+    ASSERT_EQ(output.rfind(prefix, 0), 0u) << output;
+    const std::string path = output.substr(0, output.size() - 1).substr(22);
+    int width = 0, height = 0;
+    const std::vector<uint32_t> png = ReadPNG(path, &width, &height);
+    ASSERT_EQ(width, HOST_XSIZE);
+    ASSERT_EQ(height, HOST_YSIZE);
+    EXPECT_TRUE(std::equal(png.begin(), png.end(), HOST_GetFrameBuffer(0)));
+    // F12 is the host's own key; the toolkit gets nothing.
+    HOST_InputEvent event;
+    while (HOST_PollInput(&event))
+        EXPECT_NE(event.kind, HOST_INPUT_KEY);
+}
+
+TEST_F(HostWindow, AnErrorFromAnotherThreadWaitsForItsBox) {
+    ScratchFolder folder;
+    ::unsetenv("VELTRA_NO_MESSAGE_BOX");
+    std::atomic<bool> returned{false};
+    std::atomic<bool> box_seen{false};
+    std::thread task([&] {
+        HOST_Error("GUI_Lang:\nbox test");
+        returned = true;
+        APP_RequestStop();
+    });
+    // Answer the box with its default button once it is on the screen.
+    std::thread user([&] {
+        const std::string search =
+            "xdotool search --name '^" + std::string(HOST_PROGRAM_NAME) + "$'";
+        const auto deadline = Clock::now() + kPatience;
+        while (Clock::now() < deadline && !returned) {
+            const std::string id = XVFB_Run(search);
+            if (!id.empty()) {
+                box_seen = true;
+                XVFB_Run("xdotool key --window " + id.substr(0, id.find('\n')) + " Return");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        // A box that cannot be answered would hold the loop for ever: cut its connection.
+        if (!returned) XVFB_Run(search + " windowkill");
+    });
+    HOST_RunEventLoop();
+    task.join();
+    user.join();
+    // An X server without the fonts SDL's box needs cannot show it; the call must still end.
+    if (!box_seen) std::printf("note: this X server could not show the warning box\n");
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(ReadFile(folder.File("SimError.log")), "\r\nGUI_Lang:\nbox test");
+}
+
+TEST_F(HostWindow, ClosingTheWindowEndsTheLoopAndAsksTheProcessToStop) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window_.id;
+    close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window_.id, False, NoEventMask, &close);
+    XFlush(display);
+    XCloseDisplay(display);
+
+    // A watchdog ends the loop if the close is lost, and the test then fails.
+    std::atomic<bool> timed_out{false};
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!done.wait_for(lock, kPatience, [&] { return finished; })) {
+            timed_out = true;
+            APP_RequestStop();
+        }
+    });
+    HOST_RunEventLoop();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+    }
+    done.notify_all();
+    watchdog.join();
+    EXPECT_FALSE(timed_out);
+    EXPECT_TRUE(APP_StopRequested());
+}
