@@ -79,6 +79,11 @@ void FillBox(int x0, int y0, int x1, int y1, Paint paint);
 // Copies opaque pixels; src[0] belongs to column x0.
 void CopySpan(int x0, int y, const uint32_t* src, int count);
 
+// Direct access for writers that have checked their box lies inside g_clip: the target row
+// (screen y within g_clip), and the change mark such a writer must set.
+uint32_t* ClipRow(int y);
+void MarkChanged();
+
 // Half-width of the integer circle rule: the largest f with i*i + f*f <= r*r + r/2, or -1.
 int CircleHalfWidth(int r, int i);
 

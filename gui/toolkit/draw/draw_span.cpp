@@ -125,6 +125,14 @@ void FillSpan(int x0, int x1, int y, Paint paint) {
     g_changed = true;
 }
 
+uint32_t* ClipRow(int y) {
+    return g_target->pixels + static_cast<size_t>(y) * g_target->stride;
+}
+
+void MarkChanged() {
+    g_changed = true;
+}
+
 void PutPixel(int x, int y, Paint paint) {
     FillSpan(x, x, y, paint);
 }

@@ -142,6 +142,24 @@ void GUI_FontProp_DrawChar(const GUI_FONTDEF* font, uint16_t ch) {
             return;
         if (fill_cell) FillBox(sx, sy, sx + cell_w - 1, sy + cell_h - 1, bg);
         if (info->rows == nullptr) return;
+        const bool inside = sx >= g_clip.x0 && sx + width * xm - 1 <= g_clip.x1 &&
+                            sy >= g_clip.y0 && sy + cell_h - 1 <= g_clip.y1;
+        if (inside && fg.opacity >= 255 && xm == 1 && ym == 1) {
+            // The common case, a whole glyph inside the clip: pixels are stored directly.
+            for (int row = 0; row < font->cell_height; ++row) {
+                const uint8_t* bits = info->rows + row * info->bytes_per_row;
+                uint32_t* out = ClipRow(sy + row) + sx;
+                for (int x0 = 0; x0 < width; x0 += 8) {
+                    const unsigned byte = bits[x0 >> 3];
+                    if (byte == 0) continue;
+                    const int n = std::min(8, width - x0);
+                    for (int k = 0; k < n; ++k)
+                        out[x0 + k] = ((byte << k) & 0x80) != 0 ? fg.pixel : out[x0 + k];
+                }
+            }
+            MarkChanged();
+            return;
+        }
         for (int row = 0; row < font->cell_height; ++row) {
             const uint8_t* bits = info->rows + row * info->bytes_per_row;
             int x = 0;
