@@ -2,6 +2,7 @@
 #include "application/src/lang.h"
 #include "application/src/tools/dbg.h"
 #include "gui/toolkit/core/gui_report.h"
+#include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/lang/gui_lang.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +102,35 @@ TEST_F(LangFilesTest, ShippedFilesHoldARealTextForEveryUsedNumber) {
         // The level sensors' names fit the 19 characters of a device name.
         for (int n = 190; n <= 193; ++n)
             EXPECT_LE(std::strlen(GUI_Lang_GetText(n)), 19u) << n;
+    }
+}
+
+// Width in pixels of a Latin-1 text; -1 when the font lacks one of its characters.
+int TextWidth(const GUI_FONTDEF& font, const char* text) {
+    int width = 0;
+    for (const char* s = text; *s != '\0'; ++s) {
+        const GUI_CHARINFO* info = GUI_FontFindChar(&font, static_cast<unsigned char>(*s));
+        if (info == nullptr) return -1;
+        width += info->advance;
+    }
+    return width;
+}
+
+TEST_F(LangFilesTest, ConnectPageTextsFitTheirBoxes) {
+    for (const auto& [file, index] :
+         {std::pair{"l_en.txt", LANG_ENGLISH}, std::pair{"l_de.txt", LANG_GERMAN}}) {
+        SCOPED_TRACE(file);
+        ASSERT_EQ(LANG_LoadFile((kMedia + file).c_str(), index), 0);
+        GUI_Lang_Select(index);
+        // Every used text can be drawn, from the smallest font of a status line up.
+        for (const int n : kUsedNumbers) {
+            EXPECT_GE(TextWidth(FONT_13, GUI_Lang_GetText(n)), 0) << n;
+            EXPECT_GE(TextWidth(FONT_24, GUI_Lang_GetText(n)), 0) << n;
+        }
+        // The caption is 320 pixels wide in FONT_24; the hint's 320 x 15 box takes a font of
+        // 13 pixels.
+        EXPECT_LE(TextWidth(FONT_24, GUI_Lang_GetText(19)), 320);
+        EXPECT_LE(TextWidth(FONT_13, GUI_Lang_GetText(182)), 320);
     }
 }
 
