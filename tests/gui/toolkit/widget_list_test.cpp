@@ -1,0 +1,323 @@
+// List boxes, drop-down lists and their scroll bars: selection rules, notifications, pointer
+// choice, disabled items, the growing-log use, colours by index.
+#include "tests/gui/toolkit/widget_test_util.h"
+
+#include "gui/toolkit/core/gui_alloc.h"
+#include "gui/toolkit/widgets/dropdown.h"
+#include "gui/toolkit/widgets/gui_array.h"
+#include "gui/toolkit/widgets/listbox.h"
+#include "gui/toolkit/widgets/scrollbar.h"
+#include "gui/toolkit/widgets/widget.h"
+
+#include <string>
+
+using namespace widgettest;
+
+namespace {
+
+using V = std::vector<int>;
+
+class ListTest : public WidgetTest {
+  protected:
+    void SetUp() override {
+        WidgetTest::SetUp();
+        WIDGET_SetDefaultEffect(&WIDGET_EFFECT_FLAT);
+    }
+};
+
+// ---- List box ------------------------------------------------------------------------------
+
+TEST_F(ListTest, SelectClampsPastTheEndAndNotifiesOnlyOnAChange) {
+    const char* items[] = {"a", "b", "c", nullptr};
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, items);
+    EXPECT_EQ(LISTBOX_Count(list), 3);
+    EXPECT_EQ(LISTBOX_Selected(list), -1);
+    LISTBOX_Select(list, 10);
+    EXPECT_EQ(LISTBOX_Selected(list), 2);
+    LISTBOX_Select(list, 2);
+    EXPECT_EQ(Codes(list), (V{WM_NOTIFICATION_CHANGED}));
+    LISTBOX_Select(list, -3);
+    EXPECT_EQ(LISTBOX_Selected(list), -1);
+    LISTBOX_PutItemDisabled(list, 1, 1);
+    LISTBOX_Select(list, 1);
+    EXPECT_EQ(LISTBOX_Selected(list), -1);
+    EXPECT_EQ(Codes(list), (V{4, 4}));
+}
+
+TEST_F(ListTest, AGrowingLogFollowsItsNewestLineWithAScrollBarOnlyWhenNeeded) {
+    const WM_HANDLE list = LISTBOX_Make(2, 86, 796, 310, parent, WM_CF_VISIBLE, 0, 2650, nullptr);
+    LISTBOX_AutoScrollV(list, 1);
+    LISTBOX_PutFont(list, &FONT_16);
+    LISTBOX_PutFillColor(list, LISTBOX_CI_UNSEL, 0x000000);
+    LISTBOX_PutTextColor(list, LISTBOX_CI_UNSEL, 0x00FF00);
+    const int rows = 310 / (16 + 4); // 15 lines of 20 pixels
+    for (int i = 0; i < rows; ++i) {
+        LISTBOX_Append(list, ("line " + std::to_string(i)).c_str());
+        LISTBOX_Select(list, LISTBOX_Count(list) - 1);
+    }
+    Exec();
+    const WM_HANDLE bar = WM_FindChildById(list, SCROLLBAR_ID_VERTICAL);
+    EXPECT_TRUE(bar == 0 || !WM_IsVisible(bar));
+    EXPECT_EQ(LISTBOX_TopLine(list), 0);
+    EXPECT_EQ(At(400, 86 + 300), 0x000000u); // empty space below the lines: unselected fill
+    for (int i = rows; i < 40; ++i) {
+        LISTBOX_Append(list, ("line " + std::to_string(i)).c_str());
+        LISTBOX_Select(list, LISTBOX_Count(list) - 1);
+    }
+    Exec();
+    ASSERT_NE(WM_FindChildById(list, SCROLLBAR_ID_VERTICAL), 0);
+    EXPECT_TRUE(WM_IsVisible(WM_FindChildById(list, SCROLLBAR_ID_VERTICAL)));
+    EXPECT_EQ(WM_GetWindowSizeX(WM_FindChildById(list, SCROLLBAR_ID_VERTICAL)),
+              SCROLLBAR_GetDefaultWidth());
+    EXPECT_EQ(LISTBOX_TopLine(list), 40 - rows);
+    // The newest line is on show, in the selected colours, at the bottom.
+    EXPECT_EQ(At(10, 86 + (rows - 1) * 20 + 2), Px(0x808080));
+    EXPECT_EQ(At(10, 86 + 2), 0x000000u);
+}
+
+TEST_F(ListTest, TheScrollBarMovesTheLines) {
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, nullptr);
+    LISTBOX_AutoScrollV(list, 1);
+    LISTBOX_PutScrollbarWidth(list, 40);
+    for (int i = 0; i < 30; ++i)
+        LISTBOX_Append(list, "x");
+    Exec();
+    const WM_HANDLE bar = WM_FindChildById(list, SCROLLBAR_ID_VERTICAL);
+    ASSERT_NE(bar, 0);
+    EXPECT_EQ(WM_GetWindowSizeX(bar), 40);
+    Click(190, 105); // the down arrow at the bottom
+    EXPECT_EQ(LISTBOX_TopLine(list), 1);
+    Click(190, 15); // the up arrow
+    EXPECT_EQ(LISTBOX_TopLine(list), 0);
+    Click(190, 72); // the track below the thumb (arrows 33 high, thumb 24): a page down
+    EXPECT_GT(LISTBOX_TopLine(list), 1);
+}
+
+TEST_F(ListTest, APressSelectsTheEnabledLineUnderThePointer) {
+    const char* items[] = {"zero", "one", "two", nullptr};
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, items);
+    Exec();
+    const int h = FONT_13.line_distance + 4;
+    Click(50, 10 + h + 2);
+    EXPECT_EQ(LISTBOX_Selected(list), 1);
+    LISTBOX_PutItemDisabled(list, 2, 1);
+    Click(50, 10 + 2 * h + 2);
+    EXPECT_EQ(LISTBOX_Selected(list), 1);
+    EXPECT_EQ(Codes(list), (V{4, 2}));
+}
+
+TEST_F(ListTest, ColoursOutsideTheFourIndexesAreIgnored) {
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, nullptr);
+    LISTBOX_PutFillColor(list, 0, 0x123456);
+    Exec();
+    const uint32_t before = At(50, 50);
+    LISTBOX_PutFillColor(list, 4, 0x00FF00);
+    LISTBOX_PutTextColor(list, 4, 0x00FF00);
+    LISTBOX_PutFillColor(list, -1, 0x00FF00);
+    EXPECT_EQ(WM_GetNumInvalidWindows(), 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NE(LISTBOX_GetFillColor(list, i), 0x00FF00u);
+    Exec();
+    EXPECT_EQ(At(50, 50), before);
+    EXPECT_EQ(before, Px(0x123456));
+}
+
+TEST_F(ListTest, AFullHeapLeavesTheListAsItWasWithAWarning) {
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, nullptr);
+    LISTBOX_Append(list, "kept");
+    std::vector<GUI_HMEM> hog;
+    while (GUI_HMEM h = GUI_ALLOC_AllocZero(64))
+        hog.push_back(h);
+    while (GUI_HMEM h = GUI_ALLOC_AllocZero(8))
+        hog.push_back(h);
+    reports.clear();
+    LISTBOX_Append(list, "a line that does not fit any more");
+    EXPECT_EQ(LISTBOX_Count(list), 1);
+    EXPECT_EQ(CountReports("GUI_ARRAY:\nFailed to alloc buffer in GUI_ARRAY_AddItem()"), 1);
+    for (GUI_HMEM h : hog)
+        GUI_ALLOC_Free(h);
+    char text[8];
+    LISTBOX_ReadItemText(list, 0, text, sizeof text);
+    EXPECT_STREQ(text, "kept");
+}
+
+TEST_F(ListTest, DeletingLinesKeepsTheSelectionOnItsLine) {
+    const char* items[] = {"a", "b", "c", "d", nullptr};
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, items);
+    LISTBOX_Select(list, 2);
+    LISTBOX_DeleteItem(list, 0);
+    EXPECT_EQ(LISTBOX_Selected(list), 1);
+    char text[4];
+    LISTBOX_ReadItemText(list, 1, text, sizeof text);
+    EXPECT_STREQ(text, "c");
+    LISTBOX_DeleteItem(list, 1);
+    EXPECT_EQ(LISTBOX_Selected(list), -1);
+    EXPECT_EQ(LISTBOX_Count(list), 2);
+}
+
+// ---- Drop-down list --------------------------------------------------------------------------
+
+class DropTest : public ListTest {
+  protected:
+    void SetUp() override {
+        ListTest::SetUp();
+        drop = DROPDOWN_CreateUser(40, 35, 250, 150, parent, WM_CF_VISIBLE, 1, 385, 4);
+        DROPDOWN_PutFont(drop, &FONT_20B);
+        DROPDOWN_PutScrollbarWidth(drop, 40);
+        for (const char* s :
+             {"Voltage", "Current", "Power", "Temperature", "SOC", "Energy", "Load", "Solar"})
+            DROPDOWN_Append(drop, s);
+        Exec();
+        ClearLog();
+    }
+    // The screen row of item i of the open list.
+    int ItemY(int i) const { return 35 + closed_height + i * (20 + 4) + 10; }
+    const int closed_height = 20 + 2 * (1 + 3);
+    WM_HANDLE drop = 0;
+};
+
+TEST_F(DropTest, TheClosedFieldIsOneLineOfItsFontHigh) {
+    EXPECT_EQ(WM_GetWindowSizeY(drop), closed_height);
+    EXPECT_EQ(WM_GetWindowSizeX(drop), 250);
+}
+
+TEST_F(DropTest, SelectClampsNotifiesOnceAndNotAtAllForTheSelectedItem) {
+    EXPECT_EQ(DROPDOWN_Selected(drop), 0);
+    DROPDOWN_Select(drop, 100);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 7);
+    EXPECT_EQ(Codes(drop), (V{4}));
+    DROPDOWN_Select(drop, 7);
+    DROPDOWN_Select(drop, 8);
+    EXPECT_EQ(Codes(drop), (V{4}));
+    const WM_HANDLE empty = DROPDOWN_Make(0, 0, 100, 100, parent, WM_CF_VISIBLE, 0, 1);
+    DROPDOWN_Select(empty, 5);
+    EXPECT_EQ(DROPDOWN_Selected(empty), 0);
+    EXPECT_TRUE(Codes(empty).empty());
+}
+
+TEST_F(DropTest, PressingOpensTheListBelowAndChoosingAnItemSelectsAndCloses) {
+    Click(100, 45);
+    ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    const WM_HANDLE list = DROPDOWN_GetListbox(drop);
+    GUI_RECT r;
+    WM_GetWindowRect(list, &r);
+    EXPECT_EQ(r.y0, 35 + closed_height);
+    EXPECT_EQ(r.y1 - r.y0 + 1, 150);
+    EXPECT_EQ(r.x0, 40);
+    EXPECT_EQ(LISTBOX_Selected(list), 0);
+    const WM_HANDLE bar = WM_FindChildById(list, SCROLLBAR_ID_VERTICAL);
+    ASSERT_NE(bar, 0);
+    EXPECT_EQ(WM_GetWindowSizeX(bar), 40);
+    Click(100, ItemY(2));
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 2);
+    EXPECT_EQ(Codes(drop), (V{4}));
+    Exec();
+    EXPECT_FALSE(WM_IsWindow(list)); // the list is gone with its heap copies
+    // Choosing the item already selected tells nothing.
+    Click(100, 45);
+    Click(100, ItemY(2));
+    EXPECT_EQ(Codes(drop), (V{4}));
+}
+
+TEST_F(DropTest, ADisabledItemCannotBeChosenWithThePointerButByTheProgram) {
+    DROPDOWN_PutItemDisabled(drop, 1, 1);
+    EXPECT_EQ(DROPDOWN_IsItemDisabled(drop, 1), 1);
+    EXPECT_EQ(DROPDOWN_IsItemDisabled(drop, 2), 0);
+    Click(100, 45);
+    Click(100, ItemY(1));
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 1); // still open
+    EXPECT_EQ(DROPDOWN_Selected(drop), 0);
+    EXPECT_TRUE(Codes(drop).empty());
+    // Greyed in the open list.
+    const int y = ItemY(1);
+    bool grey = false;
+    for (int x = 45; x < 200; ++x)
+        grey = grey || At(x, y) == Px(0x808080);
+    EXPECT_TRUE(grey);
+    DROPDOWN_Select(drop, 1);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 1);
+    EXPECT_EQ(Codes(drop), (V{4}));
+    DROPDOWN_PutItemDisabled(drop, 1, 0);
+    EXPECT_EQ(DROPDOWN_IsItemDisabled(drop, 1), 0);
+}
+
+TEST_F(DropTest, APressOutsideTheOpenListClosesItWithoutAChange) {
+    Click(100, 45);
+    ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    Click(600, 400);
+    Exec();
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_TRUE(Codes(drop).empty());
+    // The screen under the list is the parent's again.
+    EXPECT_EQ(At(100, ItemY(3)), 0x303030u);
+    // Pressing the field again while open closes it too.
+    Click(100, 45);
+    Click(100, 45);
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+}
+
+TEST_F(DropTest, TheScrollBarWidthReachesAnOpenListAtOnce) {
+    Click(100, 45);
+    const WM_HANDLE bar = WM_FindChildById(DROPDOWN_GetListbox(drop), SCROLLBAR_ID_VERTICAL);
+    DROPDOWN_PutScrollbarWidth(drop, 25);
+    EXPECT_EQ(WM_GetWindowSizeX(bar), 25);
+}
+
+TEST_F(DropTest, UserBytesHoldThePartnersHandle) {
+    const int32_t partner = 1234;
+    EXPECT_EQ(DROPDOWN_WriteUserBytes(drop, &partner, 4), 4);
+    int32_t back = 0;
+    EXPECT_EQ(DROPDOWN_ReadUserBytes(drop, &back, 4), 4);
+    EXPECT_EQ(back, 1234);
+}
+
+TEST_F(DropTest, DeletingAnOpenDropDownFreesEverything) {
+    const int32_t before = GUI_ALLOC_GetNumFreeBytes();
+    const WM_HANDLE d = DROPDOWN_Make(300, 35, 125, 150, parent, WM_CF_VISIBLE, 1, 384);
+    DROPDOWN_Append(d, "12 Hours");
+    DROPDOWN_Append(d, "24 Hours");
+    DROPDOWN_Expand(d);
+    Exec();
+    WM_DeleteWindow(d);
+    Exec();
+    EXPECT_EQ(GUI_ALLOC_GetNumFreeBytes(), before);
+    reports.clear();
+    DROPDOWN_Append(parent, "x");
+    EXPECT_EQ(
+        CountReports("DROPDOWN:\nWrong handle type or Object not init'ed in DROPDOWN_LockH()"), 1);
+    LISTBOX_Append(drop, "x");
+    EXPECT_EQ(CountReports("LISTBOX:\nWrong handle type or Object not init'ed in LISTBOX_LockH()"),
+              1);
+    SCROLLBAR_PutValue(drop, 1);
+    EXPECT_EQ(CountReports("SCROLLBAR: Wrong handle type or Object not init'ed"), 1);
+    EXPECT_EQ(DROPDOWN_Count(drop), 8);
+}
+
+// ---- Item lists --------------------------------------------------------------------------------
+
+TEST(GuiArray, ItemsKeepTextsAndFlagsThroughAppendsAndDeletes) {
+    alignas(8) static uint8_t arena[4096];
+    GUI_ALLOC_SetArena(arena, sizeof arena);
+    GUI_HMEM a = 0;
+    EXPECT_EQ(GUI_ARRAY_GetCount(a), 0);
+    EXPECT_EQ(GUI_ARRAY_GetText(a, 0), nullptr);
+    GUI_ARRAY_AddItem(&a, "one", 0);
+    GUI_ARRAY_AddItem(&a, "", GUI_ARRAY_DISABLED);
+    GUI_ARRAY_AddItem(&a, nullptr, 0);
+    GUI_ARRAY_AddItem(&a, "three", 0);
+    EXPECT_EQ(GUI_ARRAY_GetCount(a), 4);
+    EXPECT_STREQ(GUI_ARRAY_GetText(a, 3), "three");
+    EXPECT_EQ(GUI_ARRAY_GetFlags(a, 1), GUI_ARRAY_DISABLED);
+    EXPECT_EQ(GUI_ARRAY_DeleteItem(&a, 0), 0);
+    EXPECT_EQ(GUI_ARRAY_DeleteItem(&a, 5), 1);
+    EXPECT_STREQ(GUI_ARRAY_GetText(a, 0), "");
+    EXPECT_EQ(GUI_ARRAY_GetFlags(a, 0), GUI_ARRAY_DISABLED);
+    EXPECT_STREQ(GUI_ARRAY_GetText(a, 2), "three");
+    EXPECT_EQ(GUI_ARRAY_GetText(a, 3), nullptr);
+    EXPECT_EQ(GUI_ARRAY_GetText(a, -1), nullptr);
+    GUI_ARRAY_Free(&a);
+    EXPECT_EQ(GUI_ALLOC_GetNumUsedBlocks(), 0);
+}
+
+} // namespace
