@@ -3,17 +3,39 @@
 #include "application/src/gui_loop.h"
 #include "application/src/lang.h"
 #include "application/src/pending.h"
+#include "application/src/tools/datafolder.h"
 #include "application/src/tools/lifecycle.h"
 #include "config/settings.h"
 #include "devices/derived.h"
 #include "devices/device_list.h"
+#include "gui/toolkit/core/gui_init.h"
+#include "gui/toolkit/draw/gui_draw.h"
+#include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 namespace {
+
+void InitToolkit() {
+    GUI_InitToolkit();
+    WM_EnableBufferedUpdate(1);
+    WM_EnableMotion(1);
+    GUI_SetAAFactor(6);
+}
+
+// Draws the start picture at (0,0) and shows it at once; false when it cannot be read.
+bool ShowStartPicture() {
+    const std::string path = DATA_MediaPath("welcomeImage.jpg");
+    if (GUI_DrawJPEGFile(path.c_str(), 0, 0) == -1) return false;
+    WM_ExecCycle();
+    return true;
+}
+
+void ExecGui() { GUI_ExecAll(); }
 
 bool ReadClock(ClockBytes* clock) {
     DeviceClock device_clock{};
@@ -38,12 +60,13 @@ void ResetAfterLoss() {
 const GuiLoopActions kLoopActions = {
     ReadClock,            PENDING_ShowDateTime,    LOG_Put,
     PENDING_SelectedPage, PENDING_SendPageMessage, DEV_UpdateAll,
-    PENDING_ScanEvents,   ResetAfterLoss,          PENDING_ExecGui,
+    PENDING_ScanEvents,   ResetAfterLoss,          ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
 void Halt(const char* text) {
-    PENDING_DrawHaltText(text);
+    GUI_PrintAt(text, 300, 200);
+    WM_ExecCycle();
     while (!APP_StopRequested()) APP_SleepMs(20);
 }
 
@@ -51,8 +74,8 @@ void Halt(const char* text) {
 
 void GUITASK_Main() {
     CONFIG_Init();
-    PENDING_InitToolkit();
-    if (!PENDING_ShowStartPicture()) return Halt("no Startup Picture");
+    InitToolkit();
+    if (!ShowStartPicture()) return Halt("no Startup Picture");
     APP_SleepMs(2000);
     if (LANG_LoadFiles() != 0) return Halt("no Language Files Found");
     GUI_Lang_Select(CONFIG_GetLanguage());

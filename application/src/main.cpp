@@ -4,7 +4,9 @@
 #include "application/src/pending.h"
 #include "application/src/queue.h"
 #include "application/src/tools/datafolder.h"
+#include "application/src/tools/dbg.h"
 #include "application/src/tools/lifecycle.h"
+#include "gui/host/host.h"
 
 #include <csignal>
 #include <thread>
@@ -25,6 +27,8 @@ void InstallStopSignals() {
 
 int main() {
     InstallStopSignals();
+    // The window is created on the main thread, which then runs its event loop.
+    if (const char* warning = HOST_Init()) DBG_Printf("%s\n", warning);
     DATA_CreateFolder();
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
 
@@ -32,10 +36,12 @@ int main() {
     std::thread connection_task(PENDING_ConnectionTask);
     std::thread master_task(PENDING_MasterTask);
 
-    while (!APP_StopRequested()) APP_SleepMs(20);
+    HOST_RunEventLoop(); // until the window is closed or a stop signal arrives
+    APP_RequestStop();
 
     gui_task.join();
     connection_task.join();
     master_task.join();
+    HOST_Exit();
     return 0;
 }

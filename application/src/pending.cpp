@@ -3,19 +3,15 @@
 #include "application/src/queue.h"
 #include "application/src/tools/lifecycle.h"
 
-void PENDING_InitToolkit() {}
-bool PENDING_ShowStartPicture() { return true; }
 void PENDING_BuildMainScreen(bool) {}
 void PENDING_HideStatusBanner() {}
 void PENDING_ShowLossNotice() {}
 void PENDING_DeletePages() {}
-void PENDING_DrawHaltText(const char*) {}
 
 void PENDING_ShowDateTime(const char*, const char*) {}
 int PENDING_SelectedPage() { return 0; }
 void PENDING_SendPageMessage(int, int) {}
 void PENDING_ScanEvents() {}
-void PENDING_ExecGui() {}
 
 void PENDING_ConnectionTask() {
     GatewayMessage message{};

@@ -5,19 +5,15 @@
 
 #include "application/src/gui_loop.h"
 
-void PENDING_InitToolkit();           // toolkit, buffering, motion, AA factor, widget defaults
-bool PENDING_ShowStartPicture();      // true when the start picture was drawn
 void PENDING_BuildMainScreen(bool first_time); // includes the connect page's wait
 void PENDING_HideStatusBanner();
 void PENDING_ShowLossNotice(); // status banner with text 188, then the pending GUI work
 void PENDING_DeletePages();    // the main multipage with all its pages, the name-field table
-void PENDING_DrawHaltText(const char* text); // draws a halt text at (300,200)
 
 void PENDING_ShowDateTime(const char* date, const char* time);
 int PENDING_SelectedPage();
 void PENDING_SendPageMessage(int page_index, int message);
 void PENDING_ScanEvents();
-void PENDING_ExecGui();
 
 void PENDING_ConnectionTask(); // receives and drops connection commands until the stop
 void PENDING_MasterTask();     // receives and drops master commands until the stop
