@@ -191,6 +191,14 @@ void WIDGET__SetSeeThrough(WM_HANDLE win, bool on) {
     WM_InvalidateWin(win);
 }
 
+int WIDGET__TextWidth(const GUI_FONTDEF* font, const char* text) {
+    if (font == nullptr || text == nullptr || font->char_advance == nullptr) return 0;
+    int w = 0;
+    for (; *text != '\0'; ++text)
+        w += font->char_advance(font, uint8_t(*text));
+    return w;
+}
+
 bool WIDGET__IsVisible(WM_HANDLE win) {
     const WM_Obj* obj = WM__Obj(win);
     return obj != nullptr && (obj->status & WM_CF_VISIBLE);

@@ -99,6 +99,8 @@ int WIDGET__CopyOut(const char* s, char* buffer, int size);
 // Draws the effect's frame around the window's client rectangle and returns the rectangle
 // inside it.
 GUI_RECT WIDGET__DrawEffect(const WIDGET_Obj* obj);
+// Width of a one-line text in a font, without touching the drawing context.
+int WIDGET__TextWidth(const GUI_FONTDEF* font, const char* text);
 // Makes a widget whose look leaves parts of it unpainted see-through (what lies beneath is
 // painted first), or opaque again.
 void WIDGET__SetSeeThrough(WM_HANDLE win, bool on);
