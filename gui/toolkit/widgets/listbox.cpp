@@ -261,8 +261,8 @@ WM_HANDLE LISTBOX_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE p
     ListObj* obj = Own(win);
     obj->sel = -1;
     obj->font = &FONT_13;
-    obj->fill = {0xFFFFFF, 0x808080, 0xD77800, 0xC0C0C0};
-    obj->text = {0x000000, 0xFFFFFF, 0xFFFFFF, 0x808080};
+    obj->fill = {0xFFFFFF, 0x808080, 0xD77800, 0xFFFFFF};
+    obj->text = {0x000000, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0};
     for (; items != nullptr && *items != nullptr; ++items) {
         obj = Own(win);
         if (GUI_ARRAY_AddItem(&obj->items, *items, 0) != 0) break;

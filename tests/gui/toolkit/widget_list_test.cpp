@@ -233,7 +233,7 @@ TEST_F(DropTest, ADisabledItemCannotBeChosenWithThePointerButByTheProgram) {
     const int y = ItemY(1);
     bool grey = false;
     for (int x = 45; x < 200; ++x)
-        grey = grey || At(x, y) == Px(0x808080);
+        grey = grey || At(x, y) == Px(0xA0A0A0);
     EXPECT_TRUE(grey);
     DROPDOWN_Select(drop, 1);
     EXPECT_EQ(DROPDOWN_Selected(drop), 1);
