@@ -157,6 +157,10 @@ void HOST_Warning(const char* text);
 // working folder, created afresh at the first error of the process. Any thread.
 void HOST_Error(const char* text);
 int HOST_GetErrorCount();
+// Tests replace the window's warning box (always shown on the main thread) with their own
+// function; nullptr restores the SDL box.
+using HOST_MessageBoxFn = void (*)(const char* caption, const char* text);
+void HOST_SetMessageBoxHook(HOST_MessageBoxFn hook);
 // Copies the host log with a terminating zero; returns its length (the whole length even when
 // the copy was cut short).
 int HOST_CopyLog(char* out, int size);

@@ -134,7 +134,11 @@ void HandleEvent(const SDL_Event& event) {
     }
 }
 
+std::atomic<HOST_MessageBoxFn> g_box_hook{nullptr};
+
 void ShowBox(const char* text) {
+    if (const HOST_MessageBoxFn hook = g_box_hook.load(std::memory_order_acquire))
+        return hook(HOST_PROGRAM_NAME, text);
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, HOST_PROGRAM_NAME, text, g_window);
 }
 
@@ -232,4 +236,8 @@ void HOSTSDL_SetLoopRunning(bool running) {
     g_box.loop_running = running;
     if (!running) g_box.pending = false;
     g_box.done.notify_all();
+}
+
+void HOST_SetMessageBoxHook(HOST_MessageBoxFn hook) {
+    g_box_hook.store(hook, std::memory_order_release);
 }
