@@ -161,6 +161,8 @@ const char* HOSTSDL_Open() {
     g_main_thread = std::this_thread::get_id();
     // The program's own SIGINT and SIGTERM handlers stay in place.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A click that brings the window to the front is a touch like any other.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::snprintf(g_warning, sizeof g_warning, "Could not open the display window: %s",
                       SDL_GetError());
