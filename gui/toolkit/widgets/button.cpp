@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* kWrongType =
     "BUTTON:\nWrong handle type or Object not init'ed in BUTTON_LockH()";
-constexpr GUI_COLOUR kNoColour = 0xFF000000;
 
 struct ButtonObj {
     WIDGET_Obj w;
