@@ -10,6 +10,7 @@
 #include "devices/device_list.h"
 #include "gui/toolkit/core/gui_init.h"
 #include "gui/toolkit/draw/gui_draw.h"
+#include "gui/toolkit/widgets/widget.h"
 #include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
@@ -25,6 +26,7 @@ void InitToolkit() {
     WM_EnableBufferedUpdate(1);
     WM_EnableMotion(1);
     GUI_SetAAFactor(6);
+    WIDGET_SetProgramDefaults();
 }
 
 // Draws the start picture at (0,0) and shows it at once; false when it cannot be read.
