@@ -197,10 +197,9 @@ void HOST_ProcessEvents(int wait_ms) {
 }
 
 void HOST_RunEventLoop() {
-    if (g_backend == HOST_BACKEND_SDL) HOSTSDL_SetLoopRunning(true);
     while (!APP_StopRequested())
         HOST_ProcessEvents(HOST_REFRESH_MS);
-    if (g_backend == HOST_BACKEND_SDL) HOSTSDL_SetLoopRunning(false);
+    if (g_backend == HOST_BACKEND_SDL) HOSTSDL_EndBoxes();
 }
 
 void HOST_Exit() {

@@ -38,7 +38,8 @@ void HOST_RunEventLoop();
 // first, and runs the 20 ms tick when it is due. Tests of the real window drive it with this.
 void HOST_ProcessEvents(int wait_ms);
 
-// Closes the window and the error log file; called once after the tasks have ended.
+// Closes the window and the error log file; called once after the tasks have ended. The window
+// cannot be opened again in the same process.
 void HOST_Exit();
 
 // ---- Frame buffers ------------------------------------------------------------------------

@@ -35,8 +35,8 @@ struct BoxRequest {
     std::condition_variable done;
     std::array<char, 1024> text{};
     bool pending = false;
-    bool loop_running = false;
-    uint64_t shown = 0; // boxes shown so far, so a waiter knows its own went by
+    bool accepted = false; // from the window's opening to the end of the event loop
+    uint64_t shown = 0;    // boxes shown so far, so a waiter knows its own went by
 };
 BoxRequest g_box;
 
@@ -161,6 +161,8 @@ const char* HOSTSDL_Open() {
     g_main_thread = std::this_thread::get_id();
     // The program's own SIGINT and SIGTERM handlers stay in place.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The window's pixels go to the X server directly; no OpenGL driver is loaded for them.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // A click that brings the window to the front is a touch like any other.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -185,19 +187,24 @@ const char* HOSTSDL_Open() {
     SDL_SetTextureBlendMode(g_texture, SDL_BLENDMODE_NONE);
     g_wake_event = SDL_RegisterEvents(1);
     SDL_StartTextInput();
+    {
+        std::lock_guard<std::mutex> guard(g_box.mutex);
+        g_box.accepted = true;
+    }
     HOSTSDL_Present(HOST_GetPresentedFrame());
     return nullptr;
 }
 
 void HOSTSDL_Close() {
-    HOSTSDL_SetLoopRunning(false);
+    HOSTSDL_EndBoxes();
     if (g_texture) SDL_DestroyTexture(g_texture);
     if (g_renderer) SDL_DestroyRenderer(g_renderer);
     if (g_window) SDL_DestroyWindow(g_window);
     g_texture = nullptr;
     g_renderer = nullptr;
     g_window = nullptr;
-    SDL_Quit();
+    // No SDL_Quit: the process ends right after, and unloading the X libraries SDL opened
+    // would only turn their remaining memory into leaks.
 }
 
 void HOSTSDL_HandleEvents(int wait_ms) {
@@ -219,10 +226,10 @@ void HOSTSDL_Present(const uint32_t* frame) {
 void HOSTSDL_ShowMessageBox(const char* text) {
     if (std::this_thread::get_id() == g_main_thread) return ShowBox(text);
     std::unique_lock<std::mutex> lock(g_box.mutex);
-    // Without a running event loop no one would show it; the error file still has the text.
-    if (!g_box.loop_running) return;
-    g_box.done.wait(lock, [] { return !g_box.pending || !g_box.loop_running; });
-    if (!g_box.loop_running) return;
+    // Once the event loop has ended no one would show it; the error file has the text.
+    if (!g_box.accepted) return;
+    g_box.done.wait(lock, [] { return !g_box.pending || !g_box.accepted; });
+    if (!g_box.accepted) return;
     std::snprintf(g_box.text.data(), g_box.text.size(), "%s", text);
     g_box.pending = true;
     const uint64_t mine = g_box.shown + 1;
@@ -230,13 +237,13 @@ void HOSTSDL_ShowMessageBox(const char* text) {
     wake.type = g_wake_event;
     SDL_PushEvent(&wake);
     // Like a modal box, the calling thread goes on once the user has closed it.
-    g_box.done.wait(lock, [mine] { return g_box.shown >= mine || !g_box.loop_running; });
+    g_box.done.wait(lock, [mine] { return g_box.shown >= mine || !g_box.accepted; });
 }
 
-void HOSTSDL_SetLoopRunning(bool running) {
+void HOSTSDL_EndBoxes() {
     std::lock_guard<std::mutex> guard(g_box.mutex);
-    g_box.loop_running = running;
-    if (!running) g_box.pending = false;
+    g_box.accepted = false;
+    g_box.pending = false;
     g_box.done.notify_all();
 }
 

@@ -11,7 +11,8 @@ void HOSTSDL_Close();
 void HOSTSDL_HandleEvents(int wait_ms);
 // Shows a new frame (HOST_XSIZE x HOST_YSIZE pixels) at the display's place in the window.
 void HOSTSDL_Present(const uint32_t* frame);
-// Shows a warning box; from another thread it is handed to the event loop and waited for.
+// Shows a warning box; from another thread it is handed to the main thread's next event pass
+// and waited for (tasks may report errors before the main thread enters its loop).
 void HOSTSDL_ShowMessageBox(const char* text);
-// Marks the event loop running or ended (boxes wait for a running loop only).
-void HOSTSDL_SetLoopRunning(bool running);
+// The event loop has ended: boxes handed over are dropped, and no more are waited for.
+void HOSTSDL_EndBoxes();

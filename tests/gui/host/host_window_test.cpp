@@ -21,6 +21,11 @@
 #include <thread>
 #include <vector>
 
+// libdbus, which SDL's video start-up opens, keeps a buffer that it never frees.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\n";
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -165,7 +170,9 @@ TEST_F(HostWindow, HasTheTitleAndAFixedSizeAndShowsTheFrame) {
 
     // Nothing changed: the following ticks present nothing.
     const int presents = HOST_GetPresentCount();
-    PumpUntil([] { return false; });
+    const auto end = Clock::now() + std::chrono::milliseconds(15 * HOST_REFRESH_MS);
+    while (Clock::now() < end)
+        HOST_ProcessEvents(HOST_REFRESH_MS);
     EXPECT_EQ(HOST_GetPresentCount(), presents);
 }
 
