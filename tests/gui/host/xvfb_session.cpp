@@ -12,12 +12,10 @@
 #include <fstream>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -85,17 +83,21 @@ bool XvfbSession::Start(std::string* why_not) {
     const char* argv[] = {"Xvfb",      "-displayfd",  fd_text.c_str(), "-screen",
                           "0",         "1024x768x24", "-fbdir",        folder_.c_str(),
                           "-nolisten", "tcp",         "-noreset",      nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned =
-        ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // The server goes with the test process, however that ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::close(fds[0]);
+        ::execvp("Xvfb", const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
     ::close(fds[1]);
-    if (spawned != 0) {
-        pid_ = -1;
+    if (pid_ < 0) {
         ::close(fds[0]);
         *why_not = "Xvfb could not be started";
         return false;
