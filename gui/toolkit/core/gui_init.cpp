@@ -9,8 +9,6 @@
 
 void GUI_InitToolkit() {
     GUI_LockGuard lock;
-    GUI_SetErrorOutput(GUI_ReportError);
-    GUI_SetWarnOutput(GUI_ReportWarning);
     GUI_SetClock(HOST_GetTime);
     GUI__ResetDisplayConfig();
     GUI_SetDrawTarget(nullptr, 1, 1, 1, nullptr);

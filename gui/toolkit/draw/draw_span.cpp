@@ -1,6 +1,7 @@
 // The span layer: clip iteration, the lock and change report of an operation, and the clipped
 // writers every shape, glyph and picture ends in.
 #include "gui/toolkit/draw/draw_internal.h"
+#include "gui/toolkit/core/gui_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +28,7 @@ bool InBounds(int x0, int x1, int y) {
     if (g_target != nullptr && x0 >= 0 && x1 < g_target->width && y >= 0 && y < g_target->height &&
         x0 <= x1)
         return true;
-    GUI_WarnOut("GUIDRV_Win:\nParameters out of bounds in _CheckBound()");
+    GUI_ReportWarning("GUIDRV_Win:\nParameters out of bounds in _CheckBound()");
     return false;
 }
 

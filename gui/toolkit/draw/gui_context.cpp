@@ -1,5 +1,6 @@
 // The drawing context, its configuration and the toolkit's error and warning output.
 #include "gui/toolkit/draw/gui_context.h"
+#include "gui/toolkit/core/gui_report.h"
 
 #include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/draw/gui_draw.h"
@@ -13,8 +14,6 @@ namespace {
 GUI_DISPLAY g_display{};
 const GUI_FONTDEF* g_default_font = nullptr;
 
-std::atomic<GUI_TextOutFn> g_error_out{nullptr};
-std::atomic<GUI_TextOutFn> g_warn_out{nullptr};
 std::atomic<GUI_ClockFn> g_clock{nullptr};
 
 void FillDefaults(GUI_CONTEXT* c) {
@@ -46,11 +45,11 @@ int GUI_InitContext(GUI_CONTEXT* context) {
     FillDefaults(context);
     int result = 0;
     if (g_display.pixels == nullptr) {
-        GUI_ErrorOut("GUI_Core:\nNo display driver has been added in _InitContext().");
+        GUI_ReportError("GUI_Core:\nNo display driver has been added in _InitContext().");
         result = 1;
     }
     if (g_default_font == nullptr) {
-        GUI_ErrorOut("GUI_Core:\nNo default font has been defined in _InitContext().");
+        GUI_ReportError("GUI_Core:\nNo default font has been defined in _InitContext().");
         result = 1;
     }
     return result;
@@ -107,25 +106,6 @@ int GUI_SetClipRects(const GUI_RECT* rects, int count) {
         c->clip[i] = rects[i];
     c->clip_count = count;
     return 0;
-}
-
-void GUI_SetErrorOutput(GUI_TextOutFn fn) {
-    g_error_out.store(fn);
-}
-void GUI_SetWarnOutput(GUI_TextOutFn fn) {
-    g_warn_out.store(fn);
-}
-
-void GUI_ErrorOut(const char* text) {
-    if (text == nullptr) return;
-    if (GUI_TextOutFn fn = g_error_out.load()) return fn(text);
-    HOST_Error(text);
-}
-
-void GUI_WarnOut(const char* text) {
-    if (text == nullptr) return;
-    if (GUI_TextOutFn fn = g_warn_out.load()) return fn(text);
-    HOST_Warning(text);
 }
 
 void GUI_SetClock(GUI_ClockFn fn) {

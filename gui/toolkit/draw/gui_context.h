@@ -105,14 +105,6 @@ void GUI_SetClipRect(const GUI_RECT* rect);
 // GUI_MAX_CLIP_RECTS are refused: returns -1 and nothing is drawn until the next setter.
 int GUI_SetClipRects(const GUI_RECT* rects, int count);
 
-// Where the drawing code's error and warning texts go: by default the host's error output
-// (HOST_Error) and warning log (HOST_Warning); tests capture them here. Null restores the
-// default.
-using GUI_TextOutFn = void (*)(const char* text);
-void GUI_SetErrorOutput(GUI_TextOutFn fn);
-void GUI_SetWarnOutput(GUI_TextOutFn fn);
-void GUI_ErrorOut(const char* text);
-void GUI_WarnOut(const char* text);
 
 // The clock behind GUI_NowMs; by default (and after null) the host's HOST_GetTime.
 using GUI_ClockFn = int (*)();

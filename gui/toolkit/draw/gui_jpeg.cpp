@@ -2,6 +2,7 @@
 // fatal errors jump back here instead of calling exit(), its warnings are counted, and the
 // picture size and the number of progressive scans are bounded before any work is done.
 #include "gui/toolkit/draw/draw_internal.h"
+#include "gui/toolkit/core/gui_report.h"
 #include "gui/toolkit/draw/gui_draw.h"
 
 #include <algorithm>
@@ -96,12 +97,12 @@ int Decode(const uint8_t* data, size_t size, int sx, int sy) {
     if (info.image_width > kMaxSide || info.image_height > kMaxSide ||
         static_cast<long>(info.image_width) * info.image_height > kMaxPixels) {
         jpeg_destroy_decompress(&info);
-        GUI_WarnOut(kTooLarge);
+        GUI_ReportWarning(kTooLarge);
         return 2;
     }
     if (info.jpeg_color_space == JCS_YCbCr && !UsualSubsampling(info)) {
         jpeg_destroy_decompress(&info);
-        GUI_WarnOut(kSubsampling);
+        GUI_ReportWarning(kSubsampling);
         return 2;
     }
     info.out_color_space = JCS_RGB;
@@ -137,14 +138,14 @@ int Decode(const uint8_t* data, size_t size, int sx, int sy) {
 int GUI_DrawJPEG(const void* data, size_t size, int x, int y) {
     DrawScope scope;
     if (data == nullptr || size == 0) {
-        GUI_WarnOut(kCorrupt);
+        GUI_ReportWarning(kCorrupt);
         return 1;
     }
     if (!scope.ok()) return 1;
     const GUI_CONTEXT* c = scope.ctx();
     const int result =
         Decode(static_cast<const uint8_t*>(data), size, x + c->origin_x, y + c->origin_y);
-    if (result == 1) GUI_WarnOut(kCorrupt);
+    if (result == 1) GUI_ReportWarning(kCorrupt);
     return result == 0 ? 0 : 1;
 }
 

@@ -1,5 +1,6 @@
 // Fuzz target: JPEG data drawn onto a small frame. Any input must end in a picture, a warning
 // or nothing, never a crash, a hang or a write outside the frame.
+#include "gui/toolkit/core/gui_report.h"
 #include "gui/toolkit/draw/gui_draw.h"
 
 #include <cstddef>
@@ -14,15 +15,14 @@ constexpr int kH = 64;
 constexpr int kGuardRows = 4;
 constexpr uint32_t kGuard = 0xA5A5A5;
 
-void Quiet(const char*) {}
+void Quiet(bool, const char*) {}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::vector<uint32_t> pixels(static_cast<size_t>(kW) * (kH + kGuardRows), kGuard);
     static const bool ready = [] {
-        GUI_SetWarnOutput(Quiet);
-        GUI_SetErrorOutput(Quiet);
+        GUI_SetReportHook(Quiet);
         return true;
     }();
     (void)ready;

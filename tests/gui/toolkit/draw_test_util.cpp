@@ -1,5 +1,7 @@
 #include "tests/gui/toolkit/draw_test_util.h"
 
+#include "gui/toolkit/core/gui_report.h"
+
 #include <array>
 
 namespace drawtest {
@@ -11,11 +13,8 @@ Reports* g_reports = nullptr;
 void CountChange() {
     ++g_changes;
 }
-void OnError(const char* text) {
-    g_reports->errors.emplace_back(text);
-}
-void OnWarning(const char* text) {
-    g_reports->warnings.emplace_back(text);
+void OnReport(bool is_error, const char* text) {
+    (is_error ? g_reports->errors : g_reports->warnings).emplace_back(text);
 }
 
 constexpr uint8_t kBlockRows[7] = {0x00, 0xE0, 0xE0, 0xE0, 0xE0, 0xE0, 0x00};
@@ -91,13 +90,11 @@ bool Frame::UnchangedOutside(int x0, int y0, int x1, int y1, uint32_t v) const {
 
 Reports::Reports() {
     g_reports = this;
-    GUI_SetErrorOutput(OnError);
-    GUI_SetWarnOutput(OnWarning);
+    GUI_SetReportHook(OnReport);
 }
 
 Reports::~Reports() {
-    GUI_SetErrorOutput(nullptr);
-    GUI_SetWarnOutput(nullptr);
+    GUI_SetReportHook(nullptr);
     g_reports = nullptr;
 }
 
