@@ -1,12 +1,15 @@
 // Process entry: data folder, queues, the three tasks in order, then the event loop of the
 // main thread until the window is closed or the process is asked to end.
 #include "application/src/gui_task.h"
-#include "application/src/pending.h"
 #include "application/src/queue.h"
 #include "application/src/tools/datafolder.h"
 #include "application/src/tools/dbg.h"
 #include "application/src/tools/lifecycle.h"
+#include "comm/gateway.h"
+#include "comm/master.h"
+#include "comm/mb_ui.h"
 #include "gui/host/host.h"
+#include "gui/toolkit/lang/gui_lang.h"
 
 #include <csignal>
 #include <thread>
@@ -14,6 +17,10 @@
 namespace {
 
 void OnStopSignal(int) { APP_RequestStop(); }
+
+// What the device search shows; the banner and the information list join when the main
+// screen exists, until then their texts go to the diagnostic output.
+const MB_UiHooks kSearchUi = {nullptr, nullptr, nullptr, nullptr, nullptr, GUI_Lang_GetText};
 
 void InstallStopSignals() {
     struct sigaction action {};
@@ -31,10 +38,11 @@ int main() {
     if (const char* warning = HOST_Init()) DBG_Printf("%s\n", warning);
     DATA_CreateFolder();
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
+    MB_SetUiHooks(&kSearchUi);
 
     std::thread gui_task(GUITASK_Main);
-    std::thread connection_task(PENDING_ConnectionTask);
-    std::thread master_task(PENDING_MasterTask);
+    std::thread connection_task(GatewayTask);
+    std::thread master_task(MasterTask);
 
     HOST_RunEventLoop(); // until the window is closed or a stop signal arrives
     APP_RequestStop();

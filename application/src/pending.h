@@ -14,6 +14,3 @@ void PENDING_ShowDateTime(const char* date, const char* time);
 int PENDING_SelectedPage();
 void PENDING_SendPageMessage(int page_index, int message);
 void PENDING_ScanEvents();
-
-void PENDING_ConnectionTask(); // receives and drops connection commands until the stop
-void PENDING_MasterTask();     // receives and drops master commands until the stop
