@@ -1,0 +1,223 @@
+// The real program in a real window: veltra-desktop is started on a private Xvfb server with
+// an empty data root and a scratch working folder, and what the X server shows is compared
+// with the start picture.
+#include "tests/gui/host/xvfb_session.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr const char* kTitle = "veltraDesktop - v1.07.00";
+const fs::path kProgram = fs::path(VELTRA_BINARY_DIR) / "application" / "veltra-desktop";
+
+// The start picture decoded independently of the program: 800 x 480, 0x00RRGGBB.
+std::vector<uint32_t> DecodeStartPicture() {
+    const fs::path path = fs::path(VELTRA_SOURCE_DIR) / "Data_Media" / "welcomeImage.jpg";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return {};
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    std::vector<uint32_t> pixels;
+    if (info.output_width == 800 && info.output_height == 480) {
+        pixels.resize(800 * 480);
+        std::vector<unsigned char> row(800 * 3);
+        for (int y = 0; y < 480; ++y) {
+            JSAMPROW rows[1] = {row.data()};
+            jpeg_read_scanlines(&info, rows, 1);
+            for (int x = 0; x < 800; ++x)
+                pixels[y * 800 + x] =
+                    (uint32_t{row[3 * x]} << 16) | (uint32_t{row[3 * x + 1]} << 8) | row[3 * x + 2];
+        }
+    }
+    jpeg_abort_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return pixels;
+}
+
+int Channel(uint32_t pixel, int shift) {
+    return static_cast<int>((pixel >> shift) & 0xFF);
+}
+
+class ProgramWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!XVFB_HaveProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        std::string why_not;
+        ASSERT_TRUE(xvfb_.Start(&why_not)) << why_not;
+        scratch_ = fs::temp_directory_path() /
+                   ("veltra-e2e-" + std::to_string(getpid()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(scratch_);
+        fs::create_directories(scratch_ / "appdata");
+        fs::create_directories(scratch_ / "work");
+        // SDL opens libdbus, which keeps one buffer to the end; that is not ours to leak.
+        std::ofstream(scratch_ / "lsan.supp") << "leak:libdbus-1.so\nleak:libX11.so\n";
+    }
+
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (!scratch_.empty()) fs::remove_all(scratch_);
+    }
+
+    // Starts the program (itself or a copy) with the scratch folders.
+    void Start(const fs::path& program) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            setenv("APPDATA", (scratch_ / "appdata").c_str(), 1);
+            setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
+            unsetenv("VELTRA_HOST");
+            const std::string lsan = "suppressions=" + (scratch_ / "lsan.supp").string();
+            setenv("LSAN_OPTIONS", lsan.c_str(), 1);
+            if (chdir((scratch_ / "work").c_str()) != 0) _exit(126);
+            execl(program.c_str(), "veltra-desktop", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid_, 0);
+    }
+
+    bool WaitForWindow(XvfbWindow* window) {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < end) {
+            if (xvfb_.FindWindow(kTitle, window)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    // Polls the screen until the display area satisfies the check or the time is up.
+    template <typename Check>
+    bool WaitForDisplay(const XvfbWindow& window, Check check, XvfbImage* last) {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        while (Clock::now() < end) {
+            std::string why_not;
+            if (xvfb_.Screenshot(last, &why_not) && check(*last, window.x + 1, window.y + 1))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+    // Ends the program with SIGTERM; its exit code, or -1 when it did not end in time.
+    int Stop() {
+        kill(pid_, SIGTERM);
+        const auto end = Clock::now() + std::chrono::seconds(15);
+        while (Clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+    XvfbSession xvfb_;
+    fs::path scratch_;
+    pid_t pid_ = -1;
+};
+
+TEST_F(ProgramWindow, OpensAndShowsTheStartPicture) {
+    const std::vector<uint32_t> expected = DecodeStartPicture();
+    ASSERT_EQ(expected.size(), 800u * 480u);
+
+    Start(kProgram);
+    XvfbWindow window;
+    ASSERT_TRUE(WaitForWindow(&window)) << "no window titled " << kTitle;
+    EXPECT_EQ(window.width, 818);
+    EXPECT_EQ(window.height, 521);
+
+    // The program's decoder and ours may round the colour conversion differently; the
+    // picture must agree within a few steps everywhere.
+    int worst = 0;
+    XvfbImage screen;
+    const bool shown = WaitForDisplay(
+        window,
+        [&](const XvfbImage& image, int x0, int y0) {
+            worst = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 800; ++x) {
+                    const uint32_t got = image.At(x0 + x, y0 + y);
+                    const uint32_t want = expected[y * 800 + x];
+                    for (int shift : {0, 8, 16})
+                        worst =
+                            std::max(worst, std::abs(Channel(got, shift) - Channel(want, shift)));
+                }
+            return worst <= 4;
+        },
+        &screen);
+    EXPECT_TRUE(shown) << "the display area differs from the start picture by up to " << worst;
+
+    // The data folder exists and the program ends cleanly.
+    EXPECT_TRUE(fs::is_directory(scratch_ / "appdata" / "Ovalo"));
+    EXPECT_EQ(Stop(), 0);
+}
+
+TEST_F(ProgramWindow, HaltsWithATextWhenTheLanguageFilesAreMissing) {
+    // A copy of the program whose Data_Media holds the start picture alone.
+    const fs::path copy = scratch_ / "bin" / "veltra-desktop";
+    fs::create_directories(copy.parent_path() / "Data_Media");
+    fs::copy_file(kProgram, copy);
+    fs::copy_file(fs::path(VELTRA_SOURCE_DIR) / "Data_Media" / "welcomeImage.jpg",
+                  copy.parent_path() / "Data_Media" / "welcomeImage.jpg");
+
+    Start(copy);
+    XvfbWindow window;
+    ASSERT_TRUE(WaitForWindow(&window));
+
+    // The halt text is drawn at (300,200) over the start picture: the start picture stays
+    // everywhere but in the text's band, where glyph pixels appear.
+    const std::vector<uint32_t> picture = DecodeStartPicture();
+    ASSERT_EQ(picture.size(), 800u * 480u);
+    XvfbImage screen;
+    const bool halted = WaitForDisplay(
+        window,
+        [&](const XvfbImage& image, int x0, int y0) {
+            int changed_in_band = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 800; ++x) {
+                    const uint32_t got = image.At(x0 + x, y0 + y);
+                    const uint32_t want = picture[y * 800 + x];
+                    int diff = 0;
+                    for (int shift : {0, 8, 16})
+                        diff = std::max(diff, std::abs(Channel(got, shift) - Channel(want, shift)));
+                    const bool in_band = y >= 200 && y < 230 && x >= 300 && x < 600;
+                    if (in_band && diff > 40) ++changed_in_band;
+                    if (!in_band && diff > 4) return false;
+                }
+            return changed_in_band > 50;
+        },
+        &screen);
+    EXPECT_TRUE(halted) << "no text appeared at (300,200)";
+
+    // Halted, the window still closes on request.
+    EXPECT_EQ(Stop(), 0);
+}
+
+} // namespace
