@@ -3,7 +3,7 @@
 #include "config/settings.h"
 
 #include "application/src/tools/datafolder.h"
-#include "tests/config/scratch.h"
+#include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the process there, and afterwards the file is found whole: the old one or the new one.
 #include "config/ini.h"
 
-#include "tests/config/scratch.h"
+#include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "config/ini.h"
 
-#include "tests/config/scratch.h"
+#include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "application/src/tools/datafolder.h"
 #include "application/src/tools/dbg.h"
-#include "tests/config/scratch.h"
+#include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Scratch folders and whole-file reads and writes for the configuration tests.
+// Scratch folders and whole-file reads and writes for tests that touch files.
 #pragma once
 
 #include <cstdio>
@@ -11,9 +11,9 @@
 // A unique temporary folder, removed with everything in it.
 class ScratchFolder {
   public:
-    ScratchFolder() {
+    explicit ScratchFolder(const char* prefix = "veltra-test") {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/veltra-config-XXXXXX";
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~ScratchFolder() {
