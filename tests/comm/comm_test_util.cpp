@@ -12,20 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
-
-const char* kSimulator = VELTRA_BINARY_DIR "/tools/gateway-sim/gateway-sim";
 
 std::mutex g_capture_lock;
 std::string g_captured;
@@ -36,50 +28,6 @@ void CaptureSink(const char* text, int length) {
 }
 
 } // namespace
-
-Simulator::Simulator(const std::vector<std::string>& options) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> args = {kSimulator, "--port", "0"};
-    args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, kSimulator, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    out_ = out[0];
-    if (spawned != 0) {
-        pid_ = -1;
-        ADD_FAILURE() << "cannot start " << kSimulator;
-        return;
-    }
-    // The ready line; the bound only keeps a broken build from hanging the test.
-    std::string line;
-    while (line.find('\n') == std::string::npos) {
-        pollfd wait{out_, POLLIN, 0};
-        if (poll(&wait, 1, 10000) <= 0) break;
-        char c;
-        if (read(out_, &c, 1) != 1) break;
-        line += c;
-    }
-    const size_t colon = line.rfind(':');
-    if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos)
-        port_ = std::atoi(line.c_str() + colon + 1);
-    EXPECT_GT(port_, 0) << "simulator said: " << line;
-}
-
-Simulator::~Simulator() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-}
 
 DiagnosticCapture::DiagnosticCapture() {
     {
@@ -104,17 +52,6 @@ int DiagnosticCapture::Count(const std::string& piece) const {
     for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
         ++count;
     return count;
-}
-
-ScratchFolder::ScratchFolder() {
-    char pattern[] = "/tmp/veltra-comm-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made != nullptr) path_ = made;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<int32_t> TakeStatuses(int count, int limit_ms) {
@@ -170,7 +107,7 @@ void Tasks::Stop() {
 }
 
 std::string WriteScenario(const ScratchFolder& folder, const char* name, const char* text) {
-    const std::string path = folder.path() + "/" + name;
+    const std::string path = folder.Path() + "/" + name;
     std::ofstream(path) << text;
     return path;
 }

@@ -10,23 +10,8 @@
 
 #include <sys/types.h>
 
-// One gateway simulator, started with --port 0 and the given options; ready once it printed
-// its "listening on" line; killed when the object goes.
-class Simulator {
-  public:
-    explicit Simulator(const std::vector<std::string>& options);
-    ~Simulator();
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-
-    int port() const { return port_; }
-    std::string port_text() const { return std::to_string(port_); }
-
-  private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int port_ = 0;
-};
+#include "tests/util/scratch.h"
+#include "tests/util/simulator.h"
 
 // Collects everything written through DBG_Printf from construction on.
 class DiagnosticCapture {
@@ -35,17 +20,6 @@ class DiagnosticCapture {
     ~DiagnosticCapture();
     std::string Text() const;
     int Count(const std::string& piece) const;
-};
-
-// A temporary folder, removed with everything in it when the object goes.
-class ScratchFolder {
-  public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
 };
 
 // Takes the GUI queue's status messages that arrive within `limit_ms`, stopping early once

@@ -66,7 +66,7 @@ class MasterTest : public ::testing::Test {
         MB_SetUiHooks(&kRecordingHooks);
         Master_SetPauseForTests(1);
         // Names files go to a scratch data folder.
-        setenv("APPDATA", scratch_.path().c_str(), 1);
+        setenv("APPDATA", scratch_.Path().c_str(), 1);
         DATA_CreateFolder();
         CONFIG_Init();
     }

@@ -21,82 +21,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/util/simulator.h"
 #include "tools/gateway-sim/sim_scenario.h"
 
 namespace {
 
 const char* kSimulator = VELTRA_BINARY_DIR "/tools/gateway-sim/gateway-sim";
-
-// One simulator process: started with --port 0, ready once it printed its "listening on" line,
-// killed when the test ends.
-class Simulator {
-  public:
-    explicit Simulator(std::vector<std::string> args) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(kSimulator));
-            argv.push_back(const_cast<char*>("--port"));
-            argv.push_back(const_cast<char*>("0"));
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(kSimulator, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        out_ = out[0];
-        // Read the ready line; the bound is only there so a broken build cannot hang the test.
-        std::string line;
-        while (line.find('\n') == std::string::npos) {
-            pollfd wait{out_, POLLIN, 0};
-            if (poll(&wait, 1, 10000) <= 0) break;
-            char c;
-            if (read(out_, &c, 1) != 1) break;
-            line += c;
-        }
-        ready_line_ = line;
-        const size_t colon = line.rfind(':');
-        if (line.rfind("listening on 127.0.0.1:", 0) == 0 && colon != std::string::npos) {
-            port_ = std::stoi(line.substr(colon + 1));
-        }
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) close(out_);
-    }
-    Simulator(const Simulator&) = delete;
-    Simulator& operator=(const Simulator&) = delete;
-
-    int port() const { return port_; }
-    pid_t pid() const { return pid_; }
-    const std::string& ready_line() const { return ready_line_; }
-    // Waits (bounded) for the process to end; its wait status, or -1 when it did not end.
-    int WaitExit(int limit_ms) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-        while (std::chrono::steady_clock::now() < until) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return status;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int port_ = 0;
-    std::string ready_line_;
-};
 
 // A libmodbus client connected to a simulator.
 struct Client {

@@ -1,0 +1,29 @@
+// The gateway simulator as a child process for tests: started with --port 0 and the given
+// options, ready once it printed its "listening on ADDR:PORT" line, killed when the object goes.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class Simulator {
+  public:
+    // Fails the current test (non-fatally) when no ready line with a port arrives.
+    explicit Simulator(std::vector<std::string> options);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    int port() const { return port_; }
+    std::string port_text() const { return std::to_string(port_); }
+    pid_t pid() const { return pid_; }
+    const std::string& ready_line() const { return ready_line_; }
+    // Waits (bounded) for the process to end; its wait status, or -1 when it did not end.
+    int WaitExit(int limit_ms);
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int port_ = 0;
+    std::string ready_line_;
+};
