@@ -9,16 +9,6 @@
 
 namespace {
 
-void Fail(char* error, size_t error_size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-void Fail(char* error, size_t error_size, const char* format, ...) {
-    if (error == nullptr || error_size == 0) return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(error, error_size, format, args);
-    va_end(args);
-}
-
 // A decimal number from min to max; the whole text must be digits.
 bool Number(std::string_view text, long min, long max, int* value) {
     if (text.empty() || text.size() > 9) return false;
@@ -93,7 +83,7 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
         known = known || option == o.name;
     if (!known) return 1;
     if (value == nullptr) {
-        Fail(error, error_size, "%s needs a value", name);
+        SIM_Fail(error, error_size, "%s needs a value", name);
         return -1;
     }
     const std::string_view text(value);
@@ -131,7 +121,7 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
     } else if (option == "--alarm") {
         // UNIT:KIND[+KIND...][:PERIOD_MS]
         if (faults->schedule_count >= SIM_MAX_ALARM_SCHEDULES) {
-            Fail(error, error_size, "at most %d --alarm options", SIM_MAX_ALARM_SCHEDULES);
+            SIM_Fail(error, error_size, "at most %d --alarm options", SIM_MAX_ALARM_SCHEDULES);
             return -1;
         }
         SimAlarmSchedule schedule;
@@ -168,7 +158,7 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
         }
     }
     if (!ok) {
-        Fail(error, error_size, "bad value \"%.40s\" for %s (see --help)", value, name);
+        SIM_Fail(error, error_size, "bad value \"%.40s\" for %s (see --help)", value, name);
         return -1;
     }
     return 0;

@@ -190,17 +190,15 @@ bool ApplyOption(SimDeviceConfig* d, std::string_view key, std::string_view valu
     return false;
 }
 
-void Fail(char* error, size_t error_size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-void Fail(char* error, size_t error_size, const char* format, ...) {
+} // namespace
+
+void SIM_Fail(char* error, size_t error_size, const char* format, ...) {
     if (error == nullptr || error_size == 0) return;
     va_list args;
     va_start(args, format);
     vsnprintf(error, error_size, format, args);
     va_end(args);
 }
-
-} // namespace
 
 uint32_t SCN_TypeFromName(std::string_view name) {
     for (const TypeName& t : kTypeNames) {
@@ -243,19 +241,20 @@ int SCN_Parse(std::string_view text, SimScenario* scenario, char* error, size_t 
         if (unit_word.empty()) continue;
         long unit = 0;
         if (!ParseNumber(unit_word, SIM_MAX_DEVICES, &unit) || unit < 1) {
-            Fail(error, error_size, "line %d: unit id must be 1 to %d", line_number,
-                 SIM_MAX_DEVICES);
+            SIM_Fail(error, error_size, "line %d: unit id must be 1 to %d", line_number,
+                     SIM_MAX_DEVICES);
             return -1;
         }
         if (SCN_FindUnit(*scenario, static_cast<int>(unit)) != nullptr) {
-            Fail(error, error_size, "line %d: unit id %ld is used twice", line_number, unit);
+            SIM_Fail(error, error_size, "line %d: unit id %ld is used twice", line_number, unit);
             return -1;
         }
         const std::string_view type_word = NextWord(&line);
         const uint32_t type_id = SCN_TypeFromName(type_word);
         if (type_id == 0) {
-            Fail(error, error_size, "line %d: unknown device type \"%.*s\"", line_number,
-                 static_cast<int>(type_word.size() > 40 ? 40 : type_word.size()), type_word.data());
+            SIM_Fail(error, error_size, "line %d: unknown device type \"%.*s\"", line_number,
+                     static_cast<int>(type_word.size() > 40 ? 40 : type_word.size()),
+                     type_word.data());
             return -1;
         }
         SimDeviceConfig& device = scenario->devices[static_cast<size_t>(scenario->count)];
@@ -268,8 +267,9 @@ int SCN_Parse(std::string_view text, SimScenario* scenario, char* error, size_t 
             const char* why = "expected key=value";
             if (equals == std::string_view::npos ||
                 !ApplyOption(&device, option.substr(0, equals), option.substr(equals + 1), &why)) {
-                Fail(error, error_size, "line %d: option \"%.*s\": %s", line_number,
-                     static_cast<int>(option.size() > 40 ? 40 : option.size()), option.data(), why);
+                SIM_Fail(error, error_size, "line %d: option \"%.*s\": %s", line_number,
+                         static_cast<int>(option.size() > 40 ? 40 : option.size()), option.data(),
+                         why);
                 return -1;
             }
         }
@@ -283,7 +283,7 @@ int SCN_Load(const char* path, SimScenario* scenario, char* error, size_t error_
     if (path == nullptr || scenario == nullptr) return -1;
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
-        Fail(error, error_size, "cannot open scenario \"%s\": %s", path, strerror(errno));
+        SIM_Fail(error, error_size, "cannot open scenario \"%s\": %s", path, strerror(errno));
         return -1;
     }
     static char buffer[kMaxFileBytes + 1];
@@ -291,16 +291,17 @@ int SCN_Load(const char* path, SimScenario* scenario, char* error, size_t error_
     const bool read_error = ferror(file) != 0;
     fclose(file);
     if (read_error) {
-        Fail(error, error_size, "cannot read scenario \"%s\"", path);
+        SIM_Fail(error, error_size, "cannot read scenario \"%s\"", path);
         return -1;
     }
     if (length > kMaxFileBytes) {
-        Fail(error, error_size, "scenario \"%s\" is larger than %zu bytes", path, kMaxFileBytes);
+        SIM_Fail(error, error_size, "scenario \"%s\" is larger than %zu bytes", path,
+                 kMaxFileBytes);
         return -1;
     }
     char line_error[200] = "";
     if (SCN_Parse(std::string_view(buffer, length), scenario, line_error, sizeof line_error) != 0) {
-        Fail(error, error_size, "scenario \"%s\" %s", path, line_error);
+        SIM_Fail(error, error_size, "scenario \"%s\" %s", path, line_error);
         return -1;
     }
     return 0;

@@ -10,6 +10,10 @@
 // Unit ids 1 to 247 can carry a device; one device per unit id.
 constexpr int SIM_MAX_DEVICES = 247;
 
+// Writes the text of a parse error into the caller's buffer (nothing when it is null).
+void SIM_Fail(char* error, size_t error_size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // Type ids of the devices the simulator knows.
 constexpr uint32_t SIM_TYPE_QUILL = 2048;
 constexpr uint32_t SIM_TYPE_RV100 = 1024;
