@@ -1,9 +1,9 @@
 // One read of 100 registers from the gateway simulator on loopback: through our client, and in
 // the same run through libmodbus's client (the reference). The master task's 100 ms pause
 // before each request is left out; its 10 ms look-again wait is measured separately.
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/queue.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_frame.h"

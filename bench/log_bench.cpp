@@ -4,7 +4,7 @@
 // away.
 #include "log/log.h"
 
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 #include "config/settings.h"
 #include "devices/device_list.h"
 

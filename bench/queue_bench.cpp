@@ -1,6 +1,6 @@
 // Cost of one send and receive through the shared queue lock, against a plain copy of the
 // same record (the reference in the same run).
-#include "application/src/queue.h"
+#include "base/queue.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 #include "comm/gateway.h"
 
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/queue.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/mb_frame.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "comm/master.h"
 
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/mb_frame.h"
 #include "comm/mb_ui.h"
 #include "config/settings.h"

@@ -3,7 +3,7 @@
 // registers into the register store. One Modbus transaction at a time, in g_mb_context.
 #pragma once
 
-#include "application/src/queue.h"
+#include "base/queue.h"
 
 #include <cstdint>
 

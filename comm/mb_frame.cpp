@@ -1,7 +1,7 @@
 #include "comm/mb_frame.h"
 
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
+#include "base/queue.h"
+#include "base/dbg.h"
 #include "devices/device_list.h"
 
 MB_MasterContext g_mb_context;

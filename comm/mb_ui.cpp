@@ -1,6 +1,6 @@
 #include "comm/mb_ui.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <atomic>
 

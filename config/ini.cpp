@@ -1,6 +1,6 @@
 #include "config/ini.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "devices/derived.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 #include "devices/device_list.h"
 
 namespace {

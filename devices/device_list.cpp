@@ -1,6 +1,6 @@
 #include "devices/device_list.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <cstdio>
 

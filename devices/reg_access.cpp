@@ -1,6 +1,6 @@
 #include "devices/reg_access.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 #include "devices/device_types.h"
 
 #include <bit>

@@ -1,6 +1,6 @@
 #include "log/log.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <array>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "log/log.h"
 
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 #include "config/settings.h"
 #include "devices/device_list.h"
 

@@ -1,7 +1,7 @@
 #include "application/src/lang.h"
 
-#include "application/src/tools/datafolder.h"
-#include "application/src/tools/dbg.h"
+#include "base/datafolder.h"
+#include "base/dbg.h"
 #include "gui/toolkit/lang/gui_lang.h"
 
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Process entry: data folder, queues, the three tasks in order, then the event loop of the
 // main thread until the window is closed or the process is asked to end.
 #include "application/src/gui_task.h"
-#include "application/src/queue.h"
-#include "application/src/tools/datafolder.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/queue.h"
+#include "base/datafolder.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_ui.h"

@@ -3,7 +3,7 @@
 // or before HOST_Init) everything here works on its own.
 #include "gui/host/host.h"
 
-#include "application/src/tools/lifecycle.h"
+#include "base/lifecycle.h"
 #include "gui/host/host_input.h"
 #include "gui/host/host_sdl.h"
 

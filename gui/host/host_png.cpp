@@ -1,5 +1,5 @@
 // PNG output of frame buffers (screenshots, samplers, test images) through libpng.
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 #include "gui/host/host.h"
 
 #include <png.h>

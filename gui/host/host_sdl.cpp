@@ -3,9 +3,9 @@
 // F12 writes the frame on show as a PNG into the data folder.
 #include "gui/host/host_sdl.h"
 
-#include "application/src/tools/datafolder.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/datafolder.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "gui/host/host.h"
 
 #include <SDL.h>

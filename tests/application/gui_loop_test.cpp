@@ -1,6 +1,6 @@
 #include "application/src/gui_loop.h"
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
+#include "base/queue.h"
+#include "base/dbg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The shipped language files, and loading them from the Data_Media folder.
 #include "application/src/lang.h"
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 #include "gui/toolkit/core/gui_report.h"
 #include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/lang/gui_lang.h"

@@ -1,8 +1,8 @@
 #include "tests/comm/comm_test_util.h"
 
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/queue.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 

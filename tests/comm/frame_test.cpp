@@ -1,6 +1,6 @@
 // Request frames, the response checks in their order, the copy into register windows and the
 // whole-frame reader, without a network.
-#include "application/src/queue.h"
+#include "base/queue.h"
 #include "comm/mb_frame.h"
 #include "devices/device_list.h"
 #include "tests/comm/comm_test_util.h"

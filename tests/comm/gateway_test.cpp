@@ -1,7 +1,7 @@
 // The connection task against the gateway simulator, with the test thread in the master
 // task's place: one transaction at a time through the shared context.
-#include "application/src/queue.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/queue.h"
+#include "base/lifecycle.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_frame.h"

@@ -1,7 +1,7 @@
 // The master task's search, polling and writes against the gateway simulator, with the
 // connection task running and the screen replaced by recording hooks.
-#include "application/src/queue.h"
-#include "application/src/tools/datafolder.h"
+#include "base/queue.h"
+#include "base/datafolder.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_frame.h"

@@ -5,8 +5,8 @@
 // mode bit 0: write instead of read; bits 1-2: unit (1 display unit, 2 meter, 3 unknown);
 // bit 3: the stream's first two bytes become the request's transaction id; bit 4: the
 // connection task reported an error.
-#include "application/src/queue.h"
-#include "application/src/tools/dbg.h"
+#include "base/queue.h"
+#include "base/dbg.h"
 #include "comm/mb_frame.h"
 #include "devices/device_list.h"
 

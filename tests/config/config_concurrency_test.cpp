@@ -2,7 +2,7 @@
 // new file, never a missing one.
 #include "config/settings.h"
 
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 #include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>

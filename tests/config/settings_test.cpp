@@ -1,7 +1,7 @@
 #include "config/settings.h"
 
-#include "application/src/tools/datafolder.h"
-#include "application/src/tools/dbg.h"
+#include "base/datafolder.h"
+#include "base/dbg.h"
 #include "tests/util/scratch.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "devices/derived.h"
 #include "devices/device_types.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <array>
 #include <cstddef>

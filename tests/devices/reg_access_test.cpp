@@ -1,7 +1,7 @@
 #include "devices/device_types.h"
 #include "devices/reg_access.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // (which reader, its argument, the buffer size); the rest is the file.
 #include "log/log.h"
 
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 #include "config/settings.h"
 #include "tests/log/log_model.h"
 

@@ -1,6 +1,6 @@
 #include "log/log.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 #include "devices/device_list.h"
 #include "tests/log/log_model.h"
 #include "tests/log/log_scratch.h"

@@ -2,7 +2,7 @@
 // is removed with everything in it.
 #pragma once
 
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 #include "config/settings.h"
 #include "tests/util/scratch.h"
 

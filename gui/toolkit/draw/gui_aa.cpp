@@ -7,7 +7,7 @@
 #include "gui/toolkit/draw/draw_internal.h"
 #include "gui/toolkit/draw/gui_draw.h"
 
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The host's services on the headless back end: frame buffers and presenting, PNG output, the
 // clock, the lock's entrance count, the host log and the error output.
-#include "application/src/tools/lifecycle.h"
+#include "base/lifecycle.h"
 #include "gui/host/host.h"
 #include "tests/gui/host/host_test_util.h"
 

@@ -1,9 +1,9 @@
 // The real SDL window on a private Xvfb server: its title, size and fixed size as the X server
 // sees them, the frame on show read back from the server's screen, real mouse and key input
 // through xdotool, F12 screenshots, warning boxes and closing the window.
-#include "application/src/tools/datafolder.h"
-#include "application/src/tools/dbg.h"
-#include "application/src/tools/lifecycle.h"
+#include "base/datafolder.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "gui/host/host.h"
 #include "tests/gui/host/host_test_util.h"
 #include "tests/gui/host/xvfb_session.h"

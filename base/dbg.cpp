@@ -1,4 +1,4 @@
-#include "application/src/tools/dbg.h"
+#include "base/dbg.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "application/src/queue.h"
+#include "base/queue.h"
 
 #include <gtest/gtest.h>
 

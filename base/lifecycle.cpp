@@ -1,4 +1,4 @@
-#include "application/src/tools/lifecycle.h"
+#include "base/lifecycle.h"
 
 #include <atomic>
 #include <chrono>

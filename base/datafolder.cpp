@@ -1,4 +1,4 @@
-#include "application/src/tools/datafolder.h"
+#include "base/datafolder.h"
 
 #include <cerrno>
 #include <climits>
