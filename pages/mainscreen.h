@@ -1,0 +1,85 @@
+// The main screen: the full-screen main window with the date, the time and the information
+// button, the multipage with one device page per device type found on the bus, and the page
+// registers that the device pages, the connect page and the GUI task's loop share.
+// Everything here runs in the GUI task.
+#pragma once
+
+#include "devices/device_list.h"
+#include "devices/device_types.h"
+#include "gui/toolkit/wm/wm.h"
+
+#include <cstdint>
+
+// Application messages to the page on show, sent by the GUI task's loop.
+constexpr int32_t MSG_PAGE_REFRESH = 1026; // every 10 passes: repaint the page
+constexpr int32_t MSG_PAGE_TICK = 1027;    // every 200 passes: blink and animation phases
+
+constexpr int MAIN_PAGE_COUNT = DEV_TYPE_COUNT; // page numbers 0 to 20
+constexpr int MAIN_CONNECT_SLOT = 21;           // the connect page's window while it runs
+constexpr int MAIN_NAME_FIELD_SLOTS = 100;      // name fields and value texts per page
+
+// Widget ids.
+constexpr int MAIN_ID_TIME = 2050;
+constexpr int MAIN_ID_DATE = 2051;
+constexpr int MAIN_ID_INFO_BUTTON = 2053;
+constexpr int MAIN_ID_MULTIPAGE = 2055;
+constexpr int MAIN_ID_NAME_FIELD = 4148; // + slot number on the page
+
+// Page registers.
+// Page windows by page number; slot MAIN_CONNECT_SLOT holds the connect window.
+extern WM_HANDLE g_page_windows[MAIN_PAGE_COUNT + 1];
+// The device type shown by each page number (nullptr: no page).
+extern const DeviceType* g_page_types[MAIN_PAGE_COUNT];
+// Page windows by the index of their type in DeviceTypeTable.
+extern WM_HANDLE g_page_windows_by_type[MAIN_PAGE_COUNT];
+// The current page number: the multipage's selection, set to 0 after each build and read
+// again by the GUI task every 10 passes. A page's paint sets it to the page being painted,
+// so the fields it creates always land in that page's slots.
+extern int32_t g_current_page;
+// Name-field (and value-text) handles by page number and slot; 0 until created. Cleared when
+// the gateway is lost.
+extern WM_HANDLE g_name_fields[MAIN_PAGE_COUNT][MAIN_NAME_FIELD_SLOTS];
+// The running slot number while a page is painted: each tile's name field, then the value
+// texts of that tile. Slots at or beyond MAIN_NAME_FIELD_SLOTS are not stored (the field is
+// then not made).
+extern int32_t g_name_field_counter;
+
+// Builds the main screen on parent (the desktop window). rebuild 0 at start: main window, date
+// and time, information button and information window are made; rebuild 1 after a gateway
+// loss re-uses them. Both forms make the status banner, run the connect page (which returns
+// once the gateway is connected and searched), begin a new data-log file and make the
+// multipage with one page per device type found. Returns the main window.
+WM_HANDLE MAINSCREEN_Create(WM_HANDLE parent, int rebuild);
+
+// Deletes the multipage with all its pages and forgets the page registers and the name-field
+// table (the reset after a gateway loss).
+void MAINSCREEN_DeletePages();
+
+// The device page window procedure: the page paint (tile frames, name fields, the elements of
+// online devices), MSG_PAGE_REFRESH, MSG_PAGE_TICK and the notifications of the tiles.
+void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg);
+
+// The name a device's tile shows: for the display group's members the custom name or else the
+// name; for every other device "<custom name or name>:<unit id>". Returns the length written
+// (cut to size - 1), or -1 (empty text) for an index outside the device list.
+int MAINSCREEN_DeviceName(int index, char* buffer, int size);
+
+// The page number of a page window, or -1.
+int MAINSCREEN_PageOfWindow(WM_HANDLE win);
+
+// For the GUI task's loop: the multipage's selection (0 without a multipage), a message to the
+// page window of a page number (ignored without one), the date and time texts.
+int MAINSCREEN_SelectedPage();
+void MAINSCREEN_SendPageMessage(int page, int32_t message);
+void MAINSCREEN_SetDateTime(const char* date, const char* time);
+
+WM_HANDLE MAINSCREEN_MainWindow();
+WM_HANDLE MAINSCREEN_Multipage();
+
+// Refreshes the tile status (DeviceEntry::greyed) from the device's register window, or for
+// some meters writes it into the window; the pure part of the page paint.
+void MAINSCREEN_RefreshTileStatus(DeviceEntry* entry);
+
+// Width of a device page window: sum over the type's devices of (tile width + 5); the sum + 5
+// when that is above 800, else 798.
+int MAINSCREEN_PageWidth(const DeviceType* type);
