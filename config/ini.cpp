@@ -32,9 +32,11 @@ bool StepFails(IniStep step) {
     return hook != nullptr && hook(step);
 }
 
-// Every byte of 32 or less as a signed char: space, tab, "\r" and all bytes of 128 or more.
+// A byte from 1 to 32: space, tab, "\r" and the other control bytes. Bytes of 128 or more are
+// letters of an 8-bit character set ("ß", "é" in Latin-1) and stay part of names and values.
 bool IsBlank(char c) {
-    return static_cast<signed char>(c) <= 32;
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 1 && byte <= 32;
 }
 
 char LowerAscii(char c) {

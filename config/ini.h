@@ -2,9 +2,9 @@
 // the file, scans it line by line and closes it again; nothing is kept between calls.
 //
 // A line is read in pieces of up to 511 characters; a longer line gives several pieces, each
-// treated as a line of its own. White space is every byte that, read as a signed char, is 32
-// or less (so "\r" and every byte of 128 or more). Sections and keys compare ignoring ASCII
-// case; the first "]" of a header must follow the name immediately.
+// treated as a line of its own. White space is every byte from 1 to 32 (so "\r" and tab);
+// bytes of 128 or more are 8-bit letters and are kept. Sections and keys compare ignoring
+// ASCII case; the first "]" of a header must follow the name immediately.
 #pragma once
 
 #include <cstdint>

@@ -198,10 +198,22 @@ TEST_F(Ini, WrittenLinesAreCutToTheLineBuffer) {
     EXPECT_EQ(Get(std::string(508, 's').c_str(), "k"), std::string(507, 'v'));
 }
 
-TEST_F(Ini, ValueEndingInAHighByteLosesIt) {
-    WriteBytes(path_, "[S]\nname=Caf\xE9\nlead=\xA0 x\n");
-    EXPECT_EQ(Get("S", "name"), "Caf");
-    EXPECT_EQ(Get("S", "lead"), "x");
+TEST_F(Ini, BytesOf128OrMoreAreLettersNotBlanks) {
+    // Latin-1 names written and read back whole, first and last letter included.
+    Put("S", "name", "Boot gro\xDF");
+    Put("S", "cafe", "Caf\xE9");
+    Put("S", "lead", "\xE4rger");
+    EXPECT_EQ(Get("S", "name"), "Boot gro\xDF");
+    EXPECT_EQ(Get("S", "cafe"), "Caf\xE9");
+    EXPECT_EQ(Get("S", "lead"), "\xE4rger");
+    EXPECT_EQ(ReadBytes(path_), "[S]\nname=Boot gro\xDF\ncafe=Caf\xE9\nlead=\xE4rger\n");
+
+    // Trailing blanks, tabs and "\r" still go; a high byte before them stays.
+    WriteBytes(path_, "[S]\nname=Caf\xE9 \t \r\nnbsp=\xA0 x\xA0\n\xFC" "ber = 1\n");
+    EXPECT_EQ(Get("S", "name"), "Caf\xE9");
+    EXPECT_EQ(Get("S", "nbsp"), "\xA0 x\xA0");
+    EXPECT_EQ(Get("S", "\xFC" "ber"), "1");
+    EXPECT_EQ(Get("S", "ber"), "<none>");
 }
 
 TEST_F(Ini, GetStringRespectsTheCallersBuffer) {
