@@ -321,14 +321,14 @@ void WM__PaintWindow(WM_HANDLE win) {
     WM_Obj* obj = WM__Obj(win);
     if (obj == nullptr || !(obj->status & WM_SF_INVALID)) return;
     const GUI_RECT invalid = obj->inv_rect;
-    if (obj->callback != nullptr && !(obj->status & WM_CF_SEE_THROUGH)) {
+    if (!(obj->status & WM_CF_SEE_THROUGH)) {
         RectList list;
         ClipList(win, invalid, &list);
-        if (list.count > 0) {
-            PaintRects(win, list);
-            if (WM__g.num_transparent > 0 && WM__Obj(win) != nullptr) {
-                PaintSeeThroughAbove(win, list);
-            }
+        // A window without a procedure draws nothing itself, but the see-through windows on it
+        // (a label on the bare root window) still have to be drawn over its invalid part.
+        if (list.count > 0 && obj->callback != nullptr) PaintRects(win, list);
+        if (list.count > 0 && WM__g.num_transparent > 0 && WM__Obj(win) != nullptr) {
+            PaintSeeThroughAbove(win, list);
         }
     }
     if ((obj = WM__Obj(win)) != nullptr) WM__ClearInvalid(obj);

@@ -186,6 +186,43 @@ TEST_F(PaintTest, ASeeThroughLabelIsRedrawnWheneverThePageBeneathIs) {
     EXPECT_EQ(Count(label, WM_MSG_PAINT), 0);
 }
 
+TEST_F(PaintTest, ASeeThroughLabelOnAWindowWithoutProcedureIsDrawn) {
+    const WM_PROC glyph = [](WM_MSG_RECORD* msg) {
+        RecordProc(msg);
+        if (msg->msg_id != WM_MSG_PAINT) return;
+        GUI_SetDrawColor(0xFF0000);
+        GUI_FillRectangle(0, 0, 9, 9);
+    };
+    // On the bare root window, where the status banner sits.
+    const WM_HANDLE banner =
+        WM_CreateWindowAsChild(10, 450, 200, 20, 0, WM_CF_VISIBLE | WM_CF_SEE_THROUGH, glyph, 0);
+    // On a window without procedure over a page.
+    Create(0, 0, 400, 300, 0, WM_CF_VISIBLE, kRed);
+    const WM_HANDLE bare = WM_CreateWindowAsChild(50, 50, 100, 100, 0, WM_CF_VISIBLE, nullptr, 0);
+    const WM_HANDLE label = WM_CreateWindowAsChild(10, 10, 60, 20, bare,
+                                                   WM_CF_VISIBLE | WM_CF_SEE_THROUGH, glyph, 0);
+    Exec();
+    EXPECT_EQ(Count(banner, WM_MSG_PAINT), 1);
+    EXPECT_EQ(ShownAt(15, 455), kBluePixel);
+    EXPECT_EQ(Count(label, WM_MSG_PAINT), 1);
+    EXPECT_EQ(ShownAt(65, 65), kBluePixel);
+
+    // A label that changes is drawn again, also when only its own area is invalid.
+    log.clear();
+    WM_InvalidateWin(banner);
+    WM_InvalidateWin(label);
+    Exec();
+    EXPECT_EQ(Count(banner, WM_MSG_PAINT), 1);
+    EXPECT_EQ(Count(label, WM_MSG_PAINT), 1);
+    EXPECT_EQ(WM_GetNumInvalidWindows(), 0);
+
+    // A hidden label is not drawn.
+    log.clear();
+    WM_HideWin(banner);
+    Exec();
+    EXPECT_EQ(Count(banner, WM_MSG_PAINT), 0);
+}
+
 void ChangeColours(WM_MSG_RECORD* msg) {
     RecordProc(msg);
     if (msg->msg_id == WM_MSG_PAINT) {
