@@ -23,6 +23,7 @@ using Clock = std::chrono::steady_clock;
 using Frame = std::array<uint32_t, HOST_XSIZE * HOST_YSIZE>;
 
 std::atomic<HOST_Backend> g_backend{HOST_BACKEND_HEADLESS};
+std::atomic<int> g_scale{1};
 
 // ---- Frame buffers and presenting
 Frame g_buffers[HOST_BUFFER_COUNT];
@@ -171,6 +172,14 @@ const char* HOST_Init() {
     const char* warning = HOSTSDL_Open();
     g_backend = warning ? HOST_BACKEND_HEADLESS : HOST_BACKEND_SDL;
     return warning;
+}
+
+void HOST_SetScale(int scale) {
+    if (scale >= 1 && scale <= HOST_SCALE_MAX) g_scale.store(scale, std::memory_order_relaxed);
+}
+
+int HOST_GetScale() {
+    return g_scale.load(std::memory_order_relaxed);
 }
 
 HOST_Backend HOST_GetBackend() {

@@ -23,6 +23,15 @@ constexpr int HOST_REFRESH_MS = 20; // how often the window looks at the change 
 
 enum HOST_Backend { HOST_BACKEND_SDL, HOST_BACKEND_HEADLESS };
 
+// The window can be shown enlarged for large screens: with scale N the whole window (frame and
+// display) is drawn N times as large, each display pixel an N x N block, so the window is
+// N x 818 by N x 521 with the display at (N, N). Pointer positions are mapped back to display
+// pixels; the frame buffers, screenshots and everything the toolkit sees stay 800 x 480.
+constexpr int HOST_SCALE_MAX = 4;
+// Picks the scale for the window HOST_Init opens; a value outside 1..HOST_SCALE_MAX is ignored.
+void HOST_SetScale(int scale);
+int HOST_GetScale();
+
 // ---- Start, event loop, exit (main thread) ------------------------------------------------
 
 // Records the start time and opens the back end chosen by VELTRA_HOST (the SDL window must be
@@ -112,8 +121,8 @@ HOST_PointerState HOST_GetPointerState();
 // Events dropped because the queue was full.
 int HOST_GetDroppedInputCount();
 
-// Mouse input in display coordinates (window coordinates minus HOST_DISPLAY_X0/Y0), as the
-// window gets it: buttons is a mask of HOST_BUTTON_*; double_click marks a left double click.
+// Mouse input in display coordinates (window coordinates minus HOST_DISPLAY_X0/Y0, divided by
+// the scale), as the window gets it: buttons is a mask of HOST_BUTTON_*; double_click marks a left double click.
 // The SDL window calls this for every mouse event; headless tests call it to inject input.
 constexpr unsigned HOST_BUTTON_LEFT = 1;
 constexpr unsigned HOST_BUTTON_RIGHT = 2;

@@ -54,6 +54,13 @@ int SingleLatin1(const char* utf8) {
 
 } // namespace
 
+int HOST_WindowToDisplay(int window_coordinate, int origin, int scale) {
+    if (scale < 1) scale = 1;
+    const int offset = window_coordinate - origin * scale;
+    // Integer division truncates toward zero; -1 .. -(scale-1) must stay outside.
+    return offset >= 0 ? offset / scale : -((-offset + scale - 1) / scale);
+}
+
 HOST_PointerState HOST_TranslatePointer(int client_x, int client_y, unsigned buttons,
                                         bool double_click, int xsize, int ysize) {
     HOST_PointerState state{client_x, client_y, 0};

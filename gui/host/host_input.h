@@ -16,6 +16,11 @@ constexpr HOST_PointerState HOST_POINTER_NONE = {-1, -1, 0};
 HOST_PointerState HOST_TranslatePointer(int client_x, int client_y, unsigned buttons,
                                         bool double_click, int xsize, int ysize);
 
+// A window coordinate of a window drawn `scale` times enlarged, as a display coordinate: the
+// display starts at origin x scale, and each display pixel covers scale window pixels. Rounds
+// down, so a position left of or above the display stays negative (outside).
+int HOST_WindowToDisplay(int window_coordinate, int origin, int scale);
+
 // The two-step delivery: the window stores the newest state in `stored`; on every mouse event
 // and every tick HOST_DeliverPointer compares it with the state it delivered last.
 struct HOST_PointerDelivery {

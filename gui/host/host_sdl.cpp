@@ -1,5 +1,5 @@
 // The SDL2 window: an 818 x 521 window, not resizable, with the 800 x 480 display drawn at
-// (1,1) from a streaming texture. Mouse, keyboard and text input go to the host's translation;
+// (1,1) from a streaming texture; with a scale N, all of it N times as large with sharp pixels. Mouse, keyboard and text input go to the host's translation;
 // F12 writes the frame on show as a PNG into the data folder.
 #include "gui/host/host_sdl.h"
 
@@ -7,6 +7,7 @@
 #include "base/dbg.h"
 #include "base/lifecycle.h"
 #include "gui/host/host.h"
+#include "gui/host/host_input.h"
 
 #include <SDL.h>
 
@@ -43,10 +44,13 @@ BoxRequest g_box;
 // The grey around the display, as the desktop build's application workspace colour.
 constexpr Uint8 kBorderGrey = 171;
 
+int g_scale = 1; // fixed when the window opens
+
 void Redraw() {
     SDL_SetRenderDrawColor(g_renderer, kBorderGrey, kBorderGrey, kBorderGrey, 255);
     SDL_RenderClear(g_renderer);
-    const SDL_Rect display{HOST_DISPLAY_X0, HOST_DISPLAY_Y0, HOST_XSIZE, HOST_YSIZE};
+    const SDL_Rect display{HOST_DISPLAY_X0 * g_scale, HOST_DISPLAY_Y0 * g_scale,
+                           HOST_XSIZE * g_scale, HOST_YSIZE * g_scale};
     SDL_RenderCopy(g_renderer, g_texture, nullptr, &display);
     SDL_RenderPresent(g_renderer);
 }
@@ -85,6 +89,12 @@ void WriteScreenshot() {
     }
 }
 
+void MouseEvent(int window_x, int window_y, bool double_click) {
+    HOST_MouseEvent(HOST_WindowToDisplay(window_x, HOST_DISPLAY_X0, g_scale),
+                    HOST_WindowToDisplay(window_y, HOST_DISPLAY_Y0, g_scale), g_buttons,
+                    double_click);
+}
+
 void HandleEvent(const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT:
@@ -95,8 +105,7 @@ void HandleEvent(const SDL_Event& event) {
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) APP_RequestStop();
             break;
         case SDL_MOUSEMOTION:
-            HOST_MouseEvent(event.motion.x - HOST_DISPLAY_X0, event.motion.y - HOST_DISPLAY_Y0,
-                            g_buttons, false);
+            MouseEvent(event.motion.x, event.motion.y, false);
             break;
         case SDL_MOUSEBUTTONDOWN: {
             // While the left button is held the window keeps the mouse, so a drag beyond it
@@ -105,14 +114,12 @@ void HandleEvent(const SDL_Event& event) {
             g_buttons |= ButtonBit(event.button.button);
             const bool double_click =
                 event.button.button == SDL_BUTTON_LEFT && event.button.clicks == 2;
-            HOST_MouseEvent(event.button.x - HOST_DISPLAY_X0, event.button.y - HOST_DISPLAY_Y0,
-                            g_buttons, double_click);
+            MouseEvent(event.button.x, event.button.y, double_click);
             break;
         }
         case SDL_MOUSEBUTTONUP:
             g_buttons &= ~ButtonBit(event.button.button);
-            HOST_MouseEvent(event.button.x - HOST_DISPLAY_X0, event.button.y - HOST_DISPLAY_Y0,
-                            g_buttons, false);
+            MouseEvent(event.button.x, event.button.y, false);
             if (event.button.button == SDL_BUTTON_LEFT) SDL_CaptureMouse(SDL_FALSE);
             break;
         case SDL_KEYDOWN:
@@ -170,8 +177,10 @@ const char* HOSTSDL_Open() {
                       SDL_GetError());
         return g_warning;
     }
+    g_scale = HOST_GetScale();
     g_window = SDL_CreateWindow(HOST_WINDOW_TITLE, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                HOST_WINDOW_XSIZE, HOST_WINDOW_YSIZE, SDL_WINDOW_SHOWN);
+                                HOST_WINDOW_XSIZE * g_scale, HOST_WINDOW_YSIZE * g_scale,
+                                SDL_WINDOW_SHOWN);
     // One 800 x 480 copy per changed frame needs no GPU; the software renderer keeps the
     // process small and works on every X server.
     if (g_window) g_renderer = SDL_CreateRenderer(g_window, -1, SDL_RENDERER_SOFTWARE);
@@ -185,6 +194,8 @@ const char* HOSTSDL_Open() {
         return g_warning;
     }
     SDL_SetTextureBlendMode(g_texture, SDL_BLENDMODE_NONE);
+    // An enlarged display repeats each pixel; smoothing would blur the bitmap fonts.
+    SDL_SetTextureScaleMode(g_texture, SDL_ScaleModeNearest);
     g_wake_event = SDL_RegisterEvents(1);
     SDL_StartTextInput();
     {

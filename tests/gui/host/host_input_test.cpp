@@ -69,6 +69,32 @@ TEST(HostPointer, TranslationKeepsOnlyPositionsOnTheDisplay) {
     EXPECT_EQ(HOST_TranslatePointer(70000, 10, 0, false, 800, 480), (State{-1, -1, 0}));
 }
 
+TEST(HostPointer, ScaledWindowPositionsMapBackToDisplayPixels) {
+    // Scale 1: the display starts at window pixel 1.
+    EXPECT_EQ(HOST_WindowToDisplay(0, 1, 1), -1);
+    EXPECT_EQ(HOST_WindowToDisplay(1, 1, 1), 0);
+    EXPECT_EQ(HOST_WindowToDisplay(800, 1, 1), 799);
+    // Scale 3: the display starts at 3; window pixels 3..5 are display pixel 0, and the frame
+    // pixels 0..2 stay outside instead of rounding to 0.
+    EXPECT_EQ(HOST_WindowToDisplay(0, 1, 3), -1);
+    EXPECT_EQ(HOST_WindowToDisplay(2, 1, 3), -1);
+    EXPECT_EQ(HOST_WindowToDisplay(3, 1, 3), 0);
+    EXPECT_EQ(HOST_WindowToDisplay(5, 1, 3), 0);
+    EXPECT_EQ(HOST_WindowToDisplay(6, 1, 3), 1);
+    EXPECT_EQ(HOST_WindowToDisplay(3 + 3 * 799 + 2, 1, 3), 799);
+    EXPECT_EQ(HOST_WindowToDisplay(3 + 3 * 800, 1, 3), 800); // beyond: the translation drops it
+    EXPECT_EQ(HOST_WindowToDisplay(-40, 1, 4), -11);
+}
+
+TEST(HostPointer, ScaleOutsideOneToFourIsIgnored) {
+    HOST_SetScale(3);
+    HOST_SetScale(0);
+    HOST_SetScale(HOST_SCALE_MAX + 1);
+    EXPECT_EQ(HOST_GetScale(), 3);
+    HOST_SetScale(1);
+    EXPECT_EQ(HOST_GetScale(), 1);
+}
+
 TEST(HostPointer, TranslationBuildsThePressedByte) {
     EXPECT_EQ(HOST_TranslatePointer(5, 5, HOST_BUTTON_RIGHT, false, 800, 480).pressed, 2);
     EXPECT_EQ(HOST_TranslatePointer(5, 5, HOST_BUTTON_MIDDLE, false, 800, 480).pressed, 4);

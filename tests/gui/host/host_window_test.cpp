@@ -35,20 +35,35 @@ constexpr auto kPatience = std::chrono::seconds(5);
 
 class HostWindow : public ::testing::Test {
   protected:
+    // One X server for all cases of the process: SDL keeps its connection to the first server
+    // it opened, so a window of a later case must appear on that same server. It is large
+    // enough for the window at scale 2.
+    static void SetUpTestSuite() {
+        if (XVFB_HaveProgram("Xvfb") && XVFB_HaveProgram("xdotool"))
+            server_started_ = xvfb_.Start(&server_error_, 1800, 1100);
+    }
+
     void SetUp() override {
         if (!XVFB_HaveProgram("Xvfb") || !XVFB_HaveProgram("xdotool"))
             GTEST_SKIP() << "Xvfb or xdotool is not installed: the real window is not tested";
-        std::string why_not;
-        ASSERT_TRUE(xvfb_.Start(&why_not)) << why_not;
+        ASSERT_TRUE(server_started_) << server_error_;
+        OpenWindow(1);
+    }
+    void TearDown() override {
+        HOST_Exit();
+        HOST_SetScale(1);
+    }
+
+    void OpenWindow(int scale) {
         // The pointer starts in a corner away from the window, so no input comes unasked.
         xvfb_.MovePointer(0, 0);
         ::unsetenv("VELTRA_HOST");
+        HOST_SetScale(scale);
         ASSERT_EQ(HOST_Init(), nullptr);
         ASSERT_EQ(HOST_GetBackend(), HOST_BACKEND_SDL);
         ASSERT_TRUE(PumpUntil([this] { return xvfb_.FindWindow(HOST_WINDOW_TITLE, &window_); }))
             << "no window titled \"" << HOST_WINDOW_TITLE << "\"";
     }
-    void TearDown() override { HOST_Exit(); }
 
     // Runs the event loop's passes until the condition holds or the patience is used up.
     template <typename Condition> bool PumpUntil(Condition condition) {
@@ -95,9 +110,15 @@ class HostWindow : public ::testing::Test {
         return events;
     }
 
-    XvfbSession xvfb_;
+    static XvfbSession xvfb_;
+    static bool server_started_;
+    static std::string server_error_;
     XvfbWindow window_;
 };
+
+XvfbSession HostWindow::xvfb_;
+bool HostWindow::server_started_ = false;
+std::string HostWindow::server_error_;
 
 void FillPattern(uint32_t* frame) {
     for (int y = 0; y < HOST_YSIZE; ++y)
@@ -174,6 +195,58 @@ TEST_F(HostWindow, HasTheTitleAndAFixedSizeAndShowsTheFrame) {
     while (Clock::now() < end)
         HOST_ProcessEvents(HOST_REFRESH_MS);
     EXPECT_EQ(HOST_GetPresentCount(), presents);
+}
+
+TEST_F(HostWindow, AtScaleTwoShowsEveryDisplayPixelAsATwoByTwoBlock) {
+    HOST_Exit();
+    OpenWindow(2);
+    const std::pair<int, int> size{2 * HOST_WINDOW_XSIZE, 2 * HOST_WINDOW_YSIZE};
+    EXPECT_EQ(std::make_pair(window_.width, window_.height), size);
+    EXPECT_EQ(window_.min, size);
+    EXPECT_EQ(window_.max, size);
+
+    std::vector<uint32_t> frame(HOST_XSIZE * HOST_YSIZE);
+    FillPattern(frame.data());
+    std::copy(frame.begin(), frame.end(), HOST_GetFrameBuffer(1));
+    HOST_SetShownBuffer(1);
+    HOST_IncrementChangeCount();
+    // The 1600 x 960 display area at (2,2), pixel for pixel the frame enlarged.
+    std::string mismatch;
+    const bool shown = PumpUntil([&] {
+        XvfbImage screen;
+        std::string why_not;
+        if (!xvfb_.Screenshot(&screen, &why_not)) return false;
+        for (int y = 0; y < 2 * HOST_YSIZE; ++y)
+            for (int x = 0; x < 2 * HOST_XSIZE; ++x)
+                if (screen.At(window_.x + 2 + x, window_.y + 2 + y) !=
+                    frame[(y / 2) * HOST_XSIZE + x / 2]) {
+                    mismatch = "first difference at " + std::to_string(x) + "," +
+                               std::to_string(y);
+                    return false;
+                }
+        EXPECT_EQ(screen.At(window_.x + 1, window_.y + 1), 0xABABABu) << "the frame is 2 px";
+        EXPECT_EQ(screen.At(window_.x + size.first - 1, window_.y + size.second - 1), 0xABABABu);
+        return true;
+    });
+    EXPECT_TRUE(shown) << mismatch;
+}
+
+TEST_F(HostWindow, AtScaleTwoPointerPositionsAreMappedBackToDisplayPixels) {
+    HOST_Exit();
+    OpenWindow(2);
+    auto move = [&](int x, int y) { xvfb_.MovePointer(window_.x + x, window_.y + y); };
+    // Both window pixels of a display pixel give that pixel; the frame gives nothing.
+    move(2 + 200, 2 + 100);
+    EXPECT_EQ(PointerText(TakeInput(2)), "(100,50,0)(-1,-1,0)");
+    move(2 + 201, 2 + 101); // the same display pixel: nothing new until the press
+    Xdotool("mousedown 1");
+    EXPECT_EQ(PointerText(TakeInput(1)), "(100,50,1)");
+    move(2 + 2 * 799 + 1, 2 + 2 * 479 + 1);
+    EXPECT_EQ(PointerText(TakeInput(1)), "(799,479,1)");
+    move(1, 1);
+    EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,1)");
+    Xdotool("mouseup 1");
+    EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,0)");
 }
 
 TEST_F(HostWindow, RealMouseInputBecomesPointerStates) {

@@ -66,7 +66,7 @@ XvfbSession::~XvfbSession() {
     if (!folder_.empty()) std::filesystem::remove_all(folder_);
 }
 
-bool XvfbSession::Start(std::string* why_not) {
+bool XvfbSession::Start(std::string* why_not, int width, int height) {
     char pattern[] = "/tmp/veltra-xvfb-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         *why_not = "no scratch folder";
@@ -80,9 +80,10 @@ bool XvfbSession::Start(std::string* why_not) {
     }
     // Xvfb picks a free display itself and writes its number to the pipe when it is ready.
     const std::string fd_text = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb",      "-displayfd",  fd_text.c_str(), "-screen",
-                          "0",         "1024x768x24", "-fbdir",        folder_.c_str(),
-                          "-nolisten", "tcp",         "-noreset",      nullptr};
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const char* argv[] = {"Xvfb",      "-displayfd",    fd_text.c_str(), "-screen",
+                          "0",         screen.c_str(),  "-fbdir",        folder_.c_str(),
+                          "-nolisten", "tcp",           "-noreset",      nullptr};
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {

@@ -39,8 +39,9 @@ class XvfbSession {
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
 
-    // Starts Xvfb with one 1024 x 768 x 24 screen and sets DISPLAY; false with a reason.
-    bool Start(std::string* why_not);
+    // Starts Xvfb with one screen of that size (24-bit colour) and sets DISPLAY; false with a
+    // reason.
+    bool Start(std::string* why_not, int width = 1024, int height = 768);
     // The current screen contents.
     bool Screenshot(XvfbImage* image, std::string* why_not) const;
     // Moves the pointer to a screen position (as a real mouse would, with motion events).
