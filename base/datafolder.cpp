@@ -27,6 +27,16 @@ void MakeFolder(const std::string& path) {
     if (!path.empty()) ::mkdir(path.c_str(), 0755);
 }
 
+// Creates every missing folder on the way to the path.
+void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        MakeFolder(path.substr(0, slash));
+    MakeFolder(path);
+}
+
+std::string g_chosen_folder; // set before the tasks start, only read afterwards
+
 } // namespace
 
 std::string DATA_AppDataRoot() {
@@ -39,9 +49,19 @@ std::string DATA_AppDataRoot() {
     return {};
 }
 
-std::string DATA_Folder() { return DATA_AppDataRoot() + "/Ovalo"; }
+std::string DATA_Folder() {
+    if (!g_chosen_folder.empty()) return g_chosen_folder;
+    return DATA_AppDataRoot() + "/Ovalo";
+}
+
+void DATA_SetFolder(const char* folder) {
+    g_chosen_folder = folder ? folder : "";
+    while (g_chosen_folder.size() > 1 && g_chosen_folder.back() == '/')
+        g_chosen_folder.pop_back();
+}
 
 void DATA_CreateFolder() {
+    if (!g_chosen_folder.empty()) return MakeFolders(g_chosen_folder);
     const std::string root = DATA_AppDataRoot();
     if (root.empty()) return;
     // ~/.local/share may itself be missing on a fresh account.

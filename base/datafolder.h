@@ -7,10 +7,16 @@
 // ~/.local/share (empty when none of these is known).
 std::string DATA_AppDataRoot();
 
-// The data folder "<root>/Ovalo" (settings, names files, logs, screenshots).
+// The data folder "<root>/Ovalo" (settings, names files, logs, screenshots), or the folder
+// given to DATA_SetFolder.
 std::string DATA_Folder();
 
-// Creates the data folder (and a missing root); an existing folder or a failure is ignored.
+// Puts the data folder in a place of the user's choice (the command line's --data-dir); an
+// empty text or nullptr goes back to "<root>/Ovalo". Called before the tasks start.
+void DATA_SetFolder(const char* folder);
+
+// Creates the data folder (and a missing root, or the missing parents of a chosen folder); an
+// existing folder or a failure is ignored.
 void DATA_CreateFolder();
 
 // A file in the data folder: "<root>/Ovalo/<name>".

@@ -26,6 +26,7 @@ constexpr int kHostSize = 20;
 constexpr int kPortSize = 12;
 
 int g_socket = kInvalidSocket;
+char g_chosen_port[kPortSize] = ""; // set before the tasks start, only read afterwards
 std::atomic<int> g_receive_timeout_ms{10000};
 std::atomic<int> g_send_timeout_ms{10000};
 
@@ -308,6 +309,10 @@ int Gateway_RunConnection(const char* host, const char* port) {
     return 1;
 }
 
+void Gateway_SetPort(const char* port) {
+    std::snprintf(g_chosen_port, sizeof g_chosen_port, "%s", port ? port : "");
+}
+
 void GatewayTask() {
     while (!APP_StopRequested()) {
         GatewayMessage message{};
@@ -317,9 +322,12 @@ void GatewayTask() {
             char host[kHostSize];
             char port[kPortSize];
             CopyField(host, sizeof host, message.host, sizeof message.host);
-            // Port 502 needs root on Linux; the environment may name another.
+            // Port 502 needs root on Linux; the command line or the environment may name
+            // another.
             const char* environment_port = std::getenv("VELTRA_GATEWAY_PORT");
-            if (environment_port != nullptr && environment_port[0] != '\0')
+            if (g_chosen_port[0] != '\0')
+                CopyField(port, sizeof port, g_chosen_port, kPortSize);
+            else if (environment_port != nullptr && environment_port[0] != '\0')
                 CopyField(port, sizeof port, environment_port, kPortSize);
             else if (message.service[0] != '\0')
                 CopyField(port, sizeof port, message.service, sizeof message.service);

@@ -6,6 +6,11 @@
 // Task body: serves the connection queue until the process is asked to end.
 void GatewayTask();
 
+// The TCP port for every connection from now on, in place of the connect command's port and of
+// VELTRA_GATEWAY_PORT (the command line's --gateway ADDRESS:PORT); empty or nullptr goes back
+// to those. Called before the tasks start.
+void Gateway_SetPort(const char* port);
+
 // Opens the connection, reports STATUS_OK (or STATUS_FAILED when it cannot be opened) and
 // serves commands until it ends: 0 after an orderly close, 1 otherwise.
 int Gateway_RunConnection(const char* host, const char* port);
