@@ -1,5 +1,6 @@
 // Process entry: data folder, queues, the three tasks in order, then the event loop of the
 // main thread until the window is closed or the process is asked to end.
+#include "application/src/cmdline.h"
 #include "application/src/gui_task.h"
 #include "base/queue.h"
 #include "base/datafolder.h"
@@ -32,7 +33,9 @@ void InstallStopSignals() {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // Help, version and bad command lines end here; the options take effect before the tasks.
+    if (const int exit_code = CMDLINE_Start(argc, argv); exit_code >= 0) return exit_code;
     InstallStopSignals();
     // The window is created on the main thread, which then runs its event loop.
     if (const char* warning = HOST_Init()) DBG_Printf("%s\n", warning);

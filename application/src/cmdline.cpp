@@ -1,0 +1,233 @@
+#include "application/src/cmdline.h"
+
+#include "base/datafolder.h"
+#include "base/dbg.h"
+#include "comm/gateway.h"
+#include "config/ini.h"
+#include "config/settings.h"
+#include "gui/host/host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifndef VELTRA_VERSION
+#define VELTRA_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kProgram = "veltra-desktop";
+// The settings key of the window's scale, beside the language.
+constexpr const char* kScaleSection = "GUI";
+constexpr const char* kScaleKey = "SCALE";
+constexpr size_t kMaxDataDirLength = 1024;
+
+std::string g_gateway_address; // set before the tasks start, only read afterwards
+
+bool IsDigits(const std::string& text) {
+    if (text.empty()) return false;
+    for (const char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// A decimal number without sign or leading zeros within [low, high].
+bool ParseNumber(const std::string& text, int low, int high, int* value) {
+    if (!IsDigits(text) || text.size() > 5 || (text.size() > 1 && text[0] == '0')) return false;
+    const int number = std::stoi(text);
+    if (number < low || number > high) return false;
+    *value = number;
+    return true;
+}
+
+// Four numbers 0 to 255 with dots between; leading zeros are refused, since resolvers read
+// them as octal.
+bool IsIpv4(const std::string& text) {
+    int parts = 0;
+    size_t start = 0;
+    while (true) {
+        const size_t dot = text.find('.', start);
+        const std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
+        int value = 0;
+        if (part.size() > 3 || !ParseNumber(part, 0, 255, &value)) return false;
+        ++parts;
+        if (dot == std::string::npos) break;
+        start = dot + 1;
+    }
+    return parts == 4;
+}
+
+void Bad(CmdlineOptions* options, const std::string& error) {
+    if (options->action == CMDLINE_BAD) return; // the first error is the one reported
+    options->action = CMDLINE_BAD;
+    options->error = error;
+}
+
+void TakeGateway(CmdlineOptions* options, const std::string& value) {
+    const size_t colon = value.find(':');
+    const std::string address = value.substr(0, colon);
+    std::string port;
+    if (colon != std::string::npos) {
+        port = value.substr(colon + 1);
+        int number = 0;
+        if (!ParseNumber(port, 1, 65535, &number))
+            return Bad(options, "invalid port in --gateway '" + value + "': expected 1 to 65535");
+    }
+    // The address field holds 19 characters; a dotted IPv4 address has at most 15.
+    if (!IsIpv4(address))
+        return Bad(options, "invalid address in --gateway '" + value +
+                                "': expected an IPv4 address such as 192.168.1.160[:502]");
+    options->gateway_address = address;
+    options->gateway_port = port;
+}
+
+void TakeValue(CmdlineOptions* options, const std::string& name, const std::string& value) {
+    if (name == "--gateway") return TakeGateway(options, value);
+    if (name == "--data-dir") {
+        if (value.empty()) return Bad(options, "--data-dir needs a folder");
+        if (value.size() > kMaxDataDirLength) return Bad(options, "--data-dir is too long");
+        options->data_dir = value;
+        return;
+    }
+    if (name == "--language") {
+        if (value == "en")
+            options->language = 0;
+        else if (value == "de")
+            options->language = 1;
+        else
+            return Bad(options, "invalid --language '" + value + "': expected en or de");
+        return;
+    }
+    // --scale
+    if (!ParseNumber(value, 1, HOST_SCALE_MAX, &options->scale))
+        return Bad(options, "invalid --scale '" + value + "': expected 1, 2, 3 or 4");
+}
+
+bool TakesValue(const std::string& name) {
+    return name == "--gateway" || name == "--data-dir" || name == "--language" || name == "--scale";
+}
+
+// The window's scale when the command line gave none: the settings' value, 1 when missing.
+int StoredScale() {
+    const std::string path = CONFIG_SettingsPath();
+    const int32_t stored = INI_GetLong(kScaleSection, kScaleKey, 1, path.c_str());
+    if (stored >= 1 && stored <= HOST_SCALE_MAX) return stored;
+    DBG_Printf("SCALE %d in %s is not 1 to %d; the window is not enlarged\n",
+               static_cast<int>(stored), path.c_str(), HOST_SCALE_MAX);
+    return 1;
+}
+
+} // namespace
+
+CmdlineOptions CMDLINE_Parse(int argc, const char* const* argv) {
+    CmdlineOptions options;
+    for (int i = 1; i < argc && options.action != CMDLINE_BAD; ++i) {
+        const std::string argument = argv[i] ? argv[i] : "";
+        if (argument == "--help" || argument == "-h") {
+            options.action = CMDLINE_SHOW_HELP;
+            continue;
+        }
+        if (argument == "--version") {
+            if (options.action != CMDLINE_SHOW_HELP) options.action = CMDLINE_SHOW_VERSION;
+            continue;
+        }
+        const size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        if (!TakesValue(name)) {
+            if (argument.rfind("-", 0) == 0)
+                Bad(&options, "unknown option '" + argument + "' (try --help)");
+            else
+                Bad(&options, "unexpected argument '" + argument + "' (try --help)");
+            break;
+        }
+        if (equals != std::string::npos) {
+            TakeValue(&options, name, argument.substr(equals + 1));
+        } else if (i + 1 < argc && argv[i + 1]) {
+            TakeValue(&options, name, argv[++i]);
+        } else {
+            Bad(&options, "option '" + name + "' needs a value (try --help)");
+        }
+    }
+    return options;
+}
+
+std::string CMDLINE_HelpText() {
+    return std::string("Usage: ") + kProgram +
+           " [OPTION]...\n"
+           "Shows the display of a battery and solar energy system that is reached through a\n"
+           "Modbus TCP gateway.\n"
+           "\n"
+           "Options:\n"
+           "  --gateway ADDRESS[:PORT]  propose this gateway on the connect page (an IPv4\n"
+           "                            address, stored in the settings); the port, 502 when\n"
+           "                            not given, is used for every connection\n"
+           "  --data-dir DIR            keep the settings, device names, data logs and\n"
+           "                            screenshots in DIR instead of the data folder Ovalo\n"
+           "  --language en|de          English or German texts (stored in the settings)\n"
+           "  --scale N                 show the window N times as large, N = 1 to 4 (else\n"
+           "                            SCALE in section GUI of config.ini, else 1)\n"
+           "  -h, --help                show this help and end\n"
+           "  --version                 show the version and end\n"
+           "\n"
+           "Environment:\n"
+           "  APPDATA, XDG_DATA_HOME    the data folder is $APPDATA/Ovalo, else\n"
+           "                            $XDG_DATA_HOME/Ovalo, else ~/.local/share/Ovalo\n"
+           "  VELTRA_HOST=headless      run without a window\n"
+           "  VELTRA_NO_MESSAGE_BOX=1   toolkit errors only go to SimError.log\n"
+           "  VELTRA_GATEWAY_PORT       the gateway's port when --gateway gives none\n"
+           "\n"
+           "Exit status: 0, or 2 for a bad command line.\n";
+}
+
+std::string CMDLINE_VersionText() {
+    return std::string(kProgram) + " " + VELTRA_VERSION + "\n";
+}
+
+int CMDLINE_Apply(const CmdlineOptions& options) {
+    if (!options.data_dir.empty()) {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(options.data_dir, error);
+        DATA_SetFolder(error ? options.data_dir.c_str() : folder.c_str());
+        DATA_CreateFolder();
+        if (!std::filesystem::is_directory(DATA_Folder(), error)) {
+            std::fprintf(stderr, "%s: cannot create the data folder '%s'\n", kProgram,
+                         DATA_Folder().c_str());
+            return CMDLINE_EXIT_USAGE;
+        }
+    }
+    CONFIG_Init(); // the settings file of the chosen folder
+    HOST_SetScale(options.scale != 0 ? options.scale : StoredScale());
+    if (options.language >= 0 || !options.gateway_address.empty()) DATA_CreateFolder();
+    if (options.language >= 0) CONFIG_SetLanguage(options.language);
+    if (!options.gateway_address.empty()) {
+        CONFIG_SetIpAddress(options.gateway_address.c_str());
+        g_gateway_address = options.gateway_address;
+    }
+    if (!options.gateway_port.empty()) Gateway_SetPort(options.gateway_port.c_str());
+    return 0;
+}
+
+int CMDLINE_Start(int argc, const char* const* argv) {
+    const CmdlineOptions options = CMDLINE_Parse(argc, argv);
+    switch (options.action) {
+        case CMDLINE_SHOW_HELP:
+            std::fputs(CMDLINE_HelpText().c_str(), stdout);
+            return 0;
+        case CMDLINE_SHOW_VERSION:
+            std::fputs(CMDLINE_VersionText().c_str(), stdout);
+            return 0;
+        case CMDLINE_BAD:
+            std::fprintf(stderr, "%s: %s\n", kProgram, options.error.c_str());
+            return CMDLINE_EXIT_USAGE;
+        case CMDLINE_RUN:
+            break;
+    }
+    const int result = CMDLINE_Apply(options);
+    return result == 0 ? -1 : result;
+}
+
+const char* CMDLINE_GatewayAddress() {
+    return g_gateway_address.c_str();
+}
