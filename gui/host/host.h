@@ -122,8 +122,9 @@ HOST_PointerState HOST_GetPointerState();
 int HOST_GetDroppedInputCount();
 
 // Mouse input in display coordinates (window coordinates minus HOST_DISPLAY_X0/Y0, divided by
-// the scale), as the window gets it: buttons is a mask of HOST_BUTTON_*; double_click marks a left double click.
-// The SDL window calls this for every mouse event; headless tests call it to inject input.
+// the scale), as the window gets it: buttons is a mask of HOST_BUTTON_*; double_click marks a
+// left double click. The SDL window calls this for every mouse event; headless tests call it to
+// inject input.
 constexpr unsigned HOST_BUTTON_LEFT = 1;
 constexpr unsigned HOST_BUTTON_RIGHT = 2;
 constexpr unsigned HOST_BUTTON_MIDDLE = 4;

@@ -1,6 +1,7 @@
 // The SDL2 window: an 818 x 521 window, not resizable, with the 800 x 480 display drawn at
-// (1,1) from a streaming texture; with a scale N, all of it N times as large with sharp pixels. Mouse, keyboard and text input go to the host's translation;
-// F12 writes the frame on show as a PNG into the data folder.
+// (1,1) from a streaming texture; at scale N all of it N times as large, with sharp pixels.
+// Mouse, keyboard and text input go to the host's translation; F12 writes the frame on show as
+// a PNG into the data folder.
 #include "gui/host/host_sdl.h"
 
 #include "base/datafolder.h"

@@ -220,8 +220,7 @@ TEST_F(HostWindow, AtScaleTwoShowsEveryDisplayPixelAsATwoByTwoBlock) {
             for (int x = 0; x < 2 * HOST_XSIZE; ++x)
                 if (screen.At(window_.x + 2 + x, window_.y + 2 + y) !=
                     frame[(y / 2) * HOST_XSIZE + x / 2]) {
-                    mismatch = "first difference at " + std::to_string(x) + "," +
-                               std::to_string(y);
+                    mismatch = "first difference at " + std::to_string(x) + "," + std::to_string(y);
                     return false;
                 }
         EXPECT_EQ(screen.At(window_.x + 1, window_.y + 1), 0xABABABu) << "the frame is 2 px";

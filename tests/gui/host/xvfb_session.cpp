@@ -81,9 +81,9 @@ bool XvfbSession::Start(std::string* why_not, int width, int height) {
     // Xvfb picks a free display itself and writes its number to the pipe when it is ready.
     const std::string fd_text = std::to_string(fds[1]);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const char* argv[] = {"Xvfb",      "-displayfd",    fd_text.c_str(), "-screen",
-                          "0",         screen.c_str(),  "-fbdir",        folder_.c_str(),
-                          "-nolisten", "tcp",           "-noreset",      nullptr};
+    const char* argv[] = {"Xvfb",      "-displayfd",   fd_text.c_str(), "-screen",
+                          "0",         screen.c_str(), "-fbdir",        folder_.c_str(),
+                          "-nolisten", "tcp",          "-noreset",      nullptr};
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {
