@@ -27,7 +27,8 @@ int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_
                             int32_t in1, int32_t a_start, int32_t a_end, const char* format,
                             int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,
                             int32_t t2, int32_t t1, int32_t divisor, int32_t offset);
-// The same for the signed form.
+// The same for the signed form, label modes 0 and 1 (2 is placed like 0). For a negative s
+// the angle is that of |s| on in0..in1 (0..|min|).
 int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0,
                              int32_t in1, int32_t a_start, int32_t a_end, const char* format,
                              int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,

@@ -1,0 +1,53 @@
+// Helpers shared by the element modules (not for the pages): the parameter report with the
+// module's path, the value text, fonts taken from a record and the element colours.
+#pragma once
+
+#include "base/dbg.h"
+#include "gui/toolkit/draw/gui_context.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Like PARAM_CHECK, but reports the module's path ("elements/uguibattery") rather than the
+// compiler's file name, so the report reads the same wherever the tree was built.
+#define ELEMENT_CHECK(condition, module, ...)                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            DBG_ReportParam(module, __LINE__);                                                     \
+            return __VA_ARGS__;                                                                    \
+        }                                                                                          \
+    } while (0)
+
+constexpr GUI_COLOUR ELEMENT_RED = 0x0000FF;
+constexpr GUI_COLOUR ELEMENT_YELLOW = 0x00FFFF;
+constexpr GUI_COLOUR ELEMENT_GREEN = 0x00FF00;
+constexpr GUI_COLOUR ELEMENT_BLUE = 0xFF0000;
+constexpr GUI_COLOUR ELEMENT_DARK_BLUE = 0x800000;
+constexpr GUI_COLOUR ELEMENT_WHITE = 0xFFFFFF;
+constexpr GUI_COLOUR ELEMENT_BLACK = 0x000000;
+constexpr GUI_COLOUR ELEMENT_GREY = 0x808080;
+constexpr GUI_COLOUR ELEMENT_DARK_GREY = 0x404040;
+
+// The value text: divisor 1 formats value + offset as one int, any other divisor
+// (value + offset) / divisor as one double. A null format gives an empty text; the text is
+// always cut to the buffer.
+void ELEMENT_FormatValue(char* buffer, size_t size, const char* format, int32_t value,
+                         int32_t offset, int32_t divisor);
+
+// Selects a font handed over as a copy in a record. The context keeps only a pointer, and the
+// record is usually a local of the caller's paint, so the catalogue font the copy was taken
+// from is selected instead; a copy of any other font is selected as it is and the previous
+// font comes back when the guard ends.
+class ElementFontGuard {
+  public:
+    explicit ElementFontGuard(const GUI_FONTDEF* copy);
+    ~ElementFontGuard();
+    ElementFontGuard(const ElementFontGuard&) = delete;
+    ElementFontGuard& operator=(const ElementFontGuard&) = delete;
+
+  private:
+    const GUI_FONTDEF* restore_ = nullptr;
+};
+
+// The catalogue font whose glyphs and metrics the copy has, or null.
+const GUI_FONTDEF* ELEMENT_CatalogueFont(const GUI_FONTDEF* copy);
