@@ -13,6 +13,7 @@
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/button.h"
 #include "gui/toolkit/widgets/text.h"
+#include "pages/history.h"
 #include "pages/mainscreen.h"
 
 #include <cstdio>
@@ -726,7 +727,7 @@ void DEVPAGE_OnPageTick() {
 
 void DEVPAGE_OnNotify(int id, int code, WM_HANDLE sender) {
     if (id >= DEVPAGE_ID_HISTORY_FIRST && id <= DEVPAGE_ID_HISTORY_LAST) {
-        // The history page's lists and buttons handle themselves once it exists.
+        HISTORY_OnNotify(id, code);
         return;
     }
     const int page = g_current_page;

@@ -1,0 +1,453 @@
+// Device page: value formats, lamps, buttons that write, switch diagram and custom names.
+#include "pages/devicepage.h"
+
+#include "base/queue.h"
+#include "config/settings.h"
+#include "elements/keyboard.h"
+#include "gui/toolkit/widgets/button.h"
+#include "gui/toolkit/widgets/edit.h"
+#include "gui/toolkit/widgets/text.h"
+#include "pages/mainscreen.h"
+#include "tests/pages/devicepage_golden_util.h"
+#include "tests/util/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using pagetest::PageTest;
+using widgettest::Px;
+
+std::string Format(const char* format, int64_t value, int32_t offset, int32_t divisor) {
+    char text[64];
+    DEVPAGE_FormatValue(text, sizeof text, format, value, offset, divisor);
+    return text;
+}
+
+TEST(DevicePageFormat, ValueTextsOfTheLayouts) {
+    EXPECT_EQ(Format("Remaining time:", 56, 0, 1), "Remaining time:");
+    EXPECT_EQ(Format("%.1f A", 12345, 0, 1000), "12.3 A");
+    EXPECT_EQ(Format("%3ud", 5, 0, 1), "  5d");
+    EXPECT_EQ(Format("%2uh", 7, 0, 1), " 7h");
+    EXPECT_EQ(Format("Ubat: % 06.2f V", 13456, 0, 1000), "Ubat:  13.46 V");
+    EXPECT_EQ(Format("Ibat: % 06.1f A", -2500, 0, 1000), "Ibat: -002.5 A");
+    EXPECT_EQ(Format("%d %%", 47, 0, 1), "47 %");
+    // Integer display with an offset, and 64 bits that a 32-bit argument would lose.
+    EXPECT_EQ(Format("%d W", 100, -30, 1), "70 W");
+    EXPECT_EQ(Format("%d", int64_t{5000000000}, 0, 1), "5000000000");
+}
+
+TEST(DevicePageFormat, CounterIsDividedInSinglePrecision) {
+    // 123456789012 / 3600000 is 34293.5525... exactly; a float keeps about seven digits.
+    const std::string shown = Format("%.3lf Ah", int64_t{123456789012}, 0, 3600000);
+    const float expected = static_cast<float>(int64_t{123456789012}) / 3600000.0f;
+    char want[32];
+    std::snprintf(want, sizeof want, "%.3f Ah", static_cast<double>(expected));
+    EXPECT_EQ(shown, want);
+    EXPECT_NE(shown, "34293.553 Ah");
+}
+
+TEST(DevicePageFormat, RefusesWhatCannotBeFormattedSafely) {
+    char text[16] = "x";
+    EXPECT_EQ(DEVPAGE_FormatValue(text, sizeof text, "%d", 5, 0, 0), -1);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(DEVPAGE_FormatValue(text, sizeof text, "%s", 5, 0, 1), -1);
+    EXPECT_EQ(DEVPAGE_FormatValue(text, sizeof text, "%d %d", 5, 0, 1), -1);
+    EXPECT_EQ(DEVPAGE_FormatValue(text, sizeof text, "%n", 5, 0, 1), -1);
+    // A floating conversion with divisor 1 and an integer one with a divisor get their own
+    // kind of argument; a long text is cut to the buffer.
+    EXPECT_EQ(Format("%.1f", 7, 0, 1), "7.0");
+    EXPECT_EQ(Format("%d", 12345, 0, 1000), "12");
+    EXPECT_EQ(DEVPAGE_FormatValue(text, 8, "%d units of it", 123, 0, 1), 7);
+    EXPECT_STREQ(text, "123 uni");
+}
+
+TEST(DevicePageArithmetic, LedTableLookup) {
+    LedTable table{};
+    table.count = 3;
+    table.pairs[0] = {0, 0};
+    table.pairs[1] = {1, 2};
+    table.pairs[2] = {1, 1}; // a later equal value is never reached
+    bool found = false;
+    EXPECT_EQ(DEVPAGE_LedState(&table, 1, &found), 2);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(DEVPAGE_LedState(&table, 9, &found), 0);
+    EXPECT_FALSE(found);
+    table.count = 99; // a damaged count reads no further than the table
+    table.pairs[15] = {42, 1};
+    EXPECT_EQ(DEVPAGE_LedState(&table, 42, &found), 1);
+    EXPECT_EQ(DEVPAGE_LedState(nullptr, 0, &found), 0);
+    EXPECT_FALSE(found);
+}
+
+TEST(DevicePageArithmetic, ChargeBlinkFlipsEveryTwoSecondsWhileActive) {
+    DEVPAGE_ChargeBlink blink{};
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 100), 1);
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 101), 1);
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 102), 0);
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 103), 0);
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 104), 1);
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, false, 105), 0); // dark at once
+    EXPECT_EQ(DEVPAGE_ChargeBlinkStep(&blink, true, 106), 1);
+}
+
+TEST(DevicePageArithmetic, SymbolAnchorsDivideBeforeMultiplying) {
+    const DEVPAGE_SolarSymbol sun = DEVPAGE_SolarAt(15, 155, 200, 200);
+    EXPECT_EQ(sun.sun_x, 15 + 80);
+    EXPECT_EQ(sun.sun_y, 155 + 120);
+    EXPECT_EQ(sun.radius, 12);
+    EXPECT_EQ(sun.panel_x, 15 + 92);
+    EXPECT_EQ(sun.panel_y, 155 + 132);
+    int x = 0, y = 0;
+    DEVPAGE_BulbAt(0, 0, 199, 250, &x, &y); // 199 / 100 is 1
+    EXPECT_EQ(x, 45);
+    EXPECT_EQ(y, 140);
+    DEVPAGE_ChargeAt(247, 55, 300, 300, &x, &y);
+    EXPECT_EQ(x, 247 + 120);
+    EXPECT_EQ(y, 55 + 150);
+}
+
+TEST(DevicePageArithmetic, SwitchGeometryAndMarks) {
+    // The BrantV2 diagram: 90 x 150, narrower than 150 x 3 / 5, so r = 90 x 5 / 3 = 150.
+    DEVPAGE_SwitchGeometry g = DEVPAGE_SwitchLayout(28, 190, 90, 150);
+    EXPECT_EQ(g.u, 30);
+    EXPECT_EQ(g.k, 4);
+    EXPECT_EQ(g.frame_radius, 6);
+    EXPECT_EQ(g.mark_size, 20);
+    EXPECT_EQ(g.up_mark_x, 28 + 19);
+    EXPECT_EQ(g.down_mark_x, 28 + 49);
+    EXPECT_EQ(g.mark_y, 190 + 85);
+    g = DEVPAGE_SwitchLayout(0, 0, 60, 150); // narrow: r = 100
+    EXPECT_EQ(g.u, 20);
+
+    // Up while the current is below -threshold through a closed left contact, down while above
+    // the threshold through a closed right one; the threshold itself does not count.
+    struct Case {
+        int64_t state;
+        int32_t current;
+        bool drawn, up, down;
+    } cases[] = {
+        {1, -6, true, true, false}, {1, -5, true, false, false}, {1, 6, true, false, true},
+        {2, -6, true, true, false}, {2, 6, true, false, false},  {3, 6, true, false, true},
+        {3, -6, true, false, false}, {0, -60, true, false, false}, {4, 60, false, false, false},
+    };
+    for (const Case& c : cases) {
+        const DEVPAGE_SwitchMarks m = DEVPAGE_SwitchMarksFor(c.state, c.current, 5);
+        EXPECT_EQ(m.drawn, c.drawn) << c.state << " " << c.current;
+        EXPECT_EQ(m.up_active, c.up) << c.state << " " << c.current;
+        EXPECT_EQ(m.down_active, c.down) << c.state << " " << c.current;
+    }
+    EXPECT_EQ(DEVPAGE_SwitchBlinkPhase(499), 0);
+    EXPECT_EQ(DEVPAGE_SwitchBlinkPhase(500), 1);
+    EXPECT_EQ(DEVPAGE_SwitchBlinkPhase(1000), 0);
+}
+
+int EightPerChar(const char* text) { return 8 * static_cast<int>(std::strlen(text)); }
+
+TEST(DevicePageArithmetic, NamesAreCutToTheTileKeepingTheSuffix) {
+    char name[30], shown[40];
+    DEVPAGE_FitName("Garage battery", ":12", 87, 29, EightPerChar, name, sizeof name, shown,
+                    sizeof shown);
+    EXPECT_STREQ(shown, "Garage :12"); // 10 characters; "Garage b:12" is 88 wide
+    EXPECT_STREQ(name, "Garage ");
+    DEVPAGE_FitName("Shed", ":3", 200, 29, EightPerChar, name, sizeof name, shown, sizeof shown);
+    EXPECT_STREQ(shown, "Shed:3");
+    // Never below one character of the name, and never more than the name's capacity.
+    DEVPAGE_FitName("Anything", ":70", 1, 29, EightPerChar, name, sizeof name, shown,
+                    sizeof shown);
+    EXPECT_STREQ(shown, "A:70");
+    DEVPAGE_FitName("abcdefghijklmnopqrstuvwxyz0123456789", "", 1000, 29, EightPerChar, name,
+                    sizeof name, shown, sizeof shown);
+    EXPECT_EQ(std::strlen(name), 29u);
+}
+
+// ---- On a page ----
+
+// Value texts of one test type: a divisor-0 text, a conversion-free one, a drawn box and a
+// right-aligned integer.
+PageElement ValueText(int number, int y, int32_t reg, const char* format, int32_t divisor,
+                      int32_t box) {
+    PageElement e{};
+    e.number = number;
+    std::snprintf(e.label, sizeof e.label, "T%d", number);
+    e.kind = PE_KIND_TEXT;
+    e.value_register = reg;
+    e.value_type = REG_TYPE_U16;
+    std::snprintf(e.format, sizeof e.format, "%s", format);
+    e.divisor = divisor;
+    e.x = 10;
+    e.y = y;
+    e.width = 200;
+    e.height = 25;
+    e.colour1 = box;
+    e.colour2 = box == -1 ? -1 : 0x0000FF;
+    return e;
+}
+
+const PageElement kTextElements[] = {
+    ValueText(0, 40, 20, "%d", 0, -1),
+    ValueText(1, 70, 21, "Remaining time:", 1, -1),
+    ValueText(2, 100, 22, "%.1f A", 1000, 0x808080),
+    ValueText(3, 130, 23, "%3ud", 1, -1),
+};
+const PageLayout kTextLayout = [] {
+    PageLayout l{};
+    std::snprintf(l.short_name, sizeof l.short_name, "Texts");
+    l.tile_width = 0; // no frame and no name field: the slots are the texts' alone
+    l.tile_height = 382;
+    l.element_count = 4;
+    l.elements = kTextElements;
+    return l;
+}();
+const DeviceType kTextType{1024, 100, 1000, &kTextLayout, nullptr};
+
+std::string TextOf(WM_HANDLE text) {
+    char buffer[64] = "";
+    TEXT_ReadText(text, buffer, sizeof buffer);
+    return buffer;
+}
+
+TEST_F(PageTest, ValueTextsShareTheSlotsAndDivisorZeroDrawsNothing) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(7, DEV_FindSearchType(1024));
+    DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+    entry.type.store(&kTextType);
+    RegisterCell* w = entry.registers.load();
+    Reg_Set(w, 22, 12345);
+    Reg_Set(w, 23, 5);
+    MakePage(&kTextType);
+
+    EXPECT_EQ(debug.Count("Wrong parameters value: file pages/devicepage on line"), 1);
+    // The divisor-0 text takes no slot: the next text is slot 0, the box slot 1.
+    ASSERT_NE(g_name_fields[0][0], 0);
+    EXPECT_EQ(WM_GetWinId(g_name_fields[0][0]), DEVPAGE_ID_VALUE_TEXT);
+    EXPECT_EQ(TextOf(g_name_fields[0][0]), "Remaining time:");
+    EXPECT_EQ(g_name_fields[0][1], 0);
+    ASSERT_NE(g_name_fields[0][2], 0);
+    EXPECT_EQ(WM_GetWinId(g_name_fields[0][2]), DEVPAGE_ID_VALUE_TEXT + 2);
+    EXPECT_EQ(TextOf(g_name_fields[0][2]), "  5d");
+    EXPECT_EQ(g_name_field_counter, 3);
+    // The drawn box: grey behind red text.
+    EXPECT_EQ(At(2 + 5 + 10 + 3, 60 + 5 + 100 + 2), Px(0x808080));
+
+    // Later paints update the same widgets.
+    const WM_HANDLE held = g_name_fields[0][2];
+    Reg_Set(w, 23, 123);
+    Repaint();
+    EXPECT_EQ(g_name_fields[0][2], held);
+    EXPECT_EQ(TextOf(held), "123d");
+}
+
+TEST_F(PageTest, CeltonBalancerLampBlinksBlueAndWarnsOnUnknownValues) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(5, DEV_FindSearchType(100));
+    DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+    RegisterCell* w = entry.registers.load();
+    Reg_Set(w, 107, 1);
+    MakePage(DEV_FindSearchType(100));
+    EXPECT_EQ(debug.Count("WARNING: LED VALUE NOT FOUND IN TABLE!\n"), 0);
+
+    // The "BL" lamp at (10, 335) of the tile at (5, 5): its border alternates on each tick
+    // between grey and blue.
+    const int bx = 2 + 5 + 10 + 1, by = 60 + 5 + 335 + 12;
+    std::vector<uint32_t> seen;
+    for (int tick = 0; tick < 4; ++tick) {
+        DEVPAGE_OnPageTick();
+        Repaint();
+        seen.push_back(At(bx, by));
+    }
+    EXPECT_EQ(seen[0], seen[2]);
+    EXPECT_EQ(seen[1], seen[3]);
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_TRUE((seen[0] == Px(0xFF0000) && seen[1] == Px(0x808080)) ||
+                (seen[1] == Px(0xFF0000) && seen[0] == Px(0x808080)));
+
+    Reg_Set(w, 107, 9);
+    debug.Clear();
+    Repaint();
+    EXPECT_EQ(debug.Count("WARNING: LED VALUE NOT FOUND IN TABLE!\n"), 1);
+    EXPECT_EQ(At(bx, by), Px(0x808080));
+}
+
+bool Enabled(WM_HANDLE button) { return WM_IsEnabled(button); }
+
+TEST_F(PageTest, ButtonsAreMadeOnceShownWhileOnlineAndEnabledByTheirSecondRegister) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(11, DEV_FindSearchType(201));
+    DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+    RegisterCell* w = entry.registers.load();
+    Reg_Set(w, 148, 0);
+    MakePage(DEV_FindSearchType(201));
+    ASSERT_EQ(entry.tile_widget_count, 3);
+    EXPECT_EQ(entry.widgets_made, 1);
+    const WM_HANDLE off = entry.tile_widgets[0], on = entry.tile_widgets[2];
+    EXPECT_EQ(WM_GetWinId(off), 3952);
+    EXPECT_EQ(WM_GetWinId(on), 3954);
+    char label[8] = "";
+    BUTTON_ReadText(on, label, sizeof label);
+    EXPECT_STREQ(label, "ON");
+    int32_t word = 0;
+    BUTTON_ReadUserBytes(off, &word, sizeof word);
+    EXPECT_EQ(word, -1);
+    BUTTON_ReadUserBytes(on, &word, sizeof word);
+    EXPECT_EQ(word, 2);
+
+    EXPECT_FALSE(Enabled(on)); // register 148 is 0
+    EXPECT_TRUE(Enabled(off)); // no second register: never disabled
+    Reg_Set(w, 148, 1);
+    Repaint();
+    EXPECT_TRUE(Enabled(on));
+    Reg_Set(w, 148, 0);
+    Repaint();
+    EXPECT_FALSE(Enabled(on));
+    EXPECT_TRUE(Enabled(off));
+    EXPECT_EQ(entry.tile_widget_count, 3); // never made twice
+
+    entry.state.store(0); // offline: hidden
+    Repaint();
+    for (int k = 0; k < 3; ++k) EXPECT_FALSE(WM_IsVisible(entry.tile_widgets[k]));
+    entry.state.store(1); // answering again: back
+    Repaint();
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(WM_IsVisible(entry.tile_widgets[k]));
+}
+
+MasterMessage TakeWrite() {
+    MasterMessage m{};
+    m.kind = -1;
+    QUEUE_Receive(&g_master_queue, &m);
+    return m;
+}
+
+TEST_F(PageTest, ReleasingAButtonWritesItsValueToTheDevice) {
+    DEV_BeginSearch();
+    DEV_AppendDevice(3, DEV_FindSearchType(201));
+    const int32_t i = DEV_AppendDevice(10, DEV_FindSearchType(200));
+    DeviceEntry& brant = g_device_list.entries[static_cast<size_t>(i)];
+    MakePage(DEV_FindSearchType(200));
+    ASSERT_EQ(brant.tile_widget_count, 3);
+
+    // "AUTO" at (10, 90) of the tile at (5, 5) of the page at (2, 60).
+    const int ax = 2 + 5 + 10 + 40, ay = 60 + 5 + 90 + 20;
+    Pointer(ax, ay, 1);
+    EXPECT_EQ(debug.Count("WM_NOTIFICATION_CLICKED from Device Brant, Widget AUTO\n"), 1);
+    EXPECT_EQ(g_master_queue.count, 0); // pressing alone writes nothing
+    Pointer(ax, ay, 0);
+    EXPECT_EQ(debug.Count("WM_NOTIFICATION_RELEASED from Device Brant, Widget AUTO\n"), 1);
+    ASSERT_EQ(g_master_queue.count, 1);
+    MasterMessage m = TakeWrite();
+    EXPECT_EQ(m.kind, MB_CMD_WRITE);
+    EXPECT_EQ(m.unit_id, 10);
+    EXPECT_EQ(m.start_address, 18);
+    EXPECT_EQ(m.register_count, 1);
+    EXPECT_EQ(m.reserved, 5);
+    ASSERT_NE(m.data, nullptr);
+    EXPECT_EQ(*m.data, 2);
+
+    // Two quick presses before the master task takes either: each keeps its own value.
+    Click(ax, ay);
+    Click(2 + 5 + 10 + 40, 60 + 5 + 140 + 20); // "ON"
+    ASSERT_EQ(g_master_queue.count, 2);
+    const MasterMessage second = TakeWrite();
+    const MasterMessage first = TakeWrite();
+    EXPECT_EQ(*first.data, 2);
+    EXPECT_EQ(*second.data, 1);
+    EXPECT_NE(first.data, second.data);
+}
+
+// A name field like the main screen's, for the device at list index `index`.
+WM_HANDLE NameField(WM_HANDLE page, int slot, int32_t index, const char* text) {
+    const WM_HANDLE field = TEXT_CreateUser(8, 8, 180, 24, page, WM_CF_VISIBLE,
+                                            GUI_ALIGN_HCENTER | GUI_ALIGN_VCENTER,
+                                            MAIN_ID_NAME_FIELD + slot, text, sizeof(int32_t));
+    TEXT_WriteUserBytes(field, &index, sizeof index);
+    TEXT_PutFont(field, &FONT_20B);
+    g_name_fields[0][slot] = field;
+    return field;
+}
+
+TEST_F(PageTest, NameFieldOpensTheKeyboardWithTheNameWithoutItsUnit) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(10, DEV_FindSearchType(200));
+    MakePage(DEV_FindSearchType(200));
+    const WM_HANDLE field = NameField(page, 0, i, "Pump:10");
+    DEVPAGE_OnNotify(MAIN_ID_NAME_FIELD, WM_NOTIFICATION_CLICKED, field);
+    EXPECT_EQ(KEYBOARD_Handle(), 0);
+    DEVPAGE_OnNotify(MAIN_ID_NAME_FIELD, WM_NOTIFICATION_RELEASED, field);
+    Exec();
+    const WM_HANDLE keyboard = KEYBOARD_Handle();
+    ASSERT_NE(keyboard, 0);
+    char text[40] = "";
+    EDIT_ReadText(WM_FindChildById(keyboard, KEYBOARD_ID_EDIT), text, sizeof text);
+    EXPECT_STREQ(text, "Pump");
+    WM_DeleteWindow(keyboard);
+}
+
+TEST_F(PageTest, EnteredNamesFollowTheRulesAndAreStored) {
+    DEV_BeginSearch();
+    const int32_t home = DEV_CreateDisplayGroup(1) + 1;
+    const int32_t brant = DEV_AppendDevice(10, DEV_FindSearchType(200));
+    DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(brant)];
+    MakePage(DEV_FindSearchType(200));
+    const WM_HANDLE field = NameField(page, 0, brant, "Brant:10");
+    ConfigIdentity identity;
+    for (int r = 0; r < 6; ++r)
+        identity.words[static_cast<size_t>(r)] = Reg_Get(g_register_store.data(), 2 + r);
+    char stored[CONFIG_NAME_SIZE];
+
+    DEVPAGE_OnNameEntered("Pump", field);
+    EXPECT_EQ(TextOf(field), "Pump:10");
+    EXPECT_STREQ(entry.custom_name, "Pump");
+    CONFIG_GetDeviceName(identity, brant, stored, sizeof stored);
+    EXPECT_STREQ(stored, "Pump");
+
+    // A long name is cut so that it and its unit fit the 190-pixel tile.
+    DEVPAGE_OnNameEntered("The pump in the garden shed", field);
+    const std::string shown = TextOf(field);
+    ASSERT_GT(shown.size(), 3u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), ":10");
+    EXPECT_LT(shown.size(), std::strlen("The pump in the garden shed:10"));
+    GUI_SelectFont(&FONT_20B);
+    EXPECT_LE(GUI_GetTextWidth(shown.c_str()), 190 - 5);
+    const std::string longer = shown.substr(0, shown.size() - 3) + "e:10";
+    EXPECT_GT(GUI_GetTextWidth(longer.c_str()), 190 - 5);
+    EXPECT_EQ(std::string(entry.custom_name) + ":10", shown);
+
+    // The device's own name and the empty name both clear it and show the default.
+    DEVPAGE_OnNameEntered("Brant", field);
+    EXPECT_STREQ(entry.custom_name, "");
+    EXPECT_EQ(TextOf(field), "Brant:10");
+    DEVPAGE_OnNameEntered("Pump", field);
+    DEVPAGE_OnNameEntered("", field);
+    EXPECT_STREQ(entry.custom_name, "");
+    EXPECT_EQ(TextOf(field), "Brant:10");
+    CONFIG_GetDeviceName(identity, brant, stored, sizeof stored);
+    EXPECT_STREQ(stored, "");
+
+    // The display unit's pages have no unit suffix and are stored under their keys.
+    const WM_HANDLE home_field = NameField(page, 1, home, "Home");
+    DEVPAGE_OnNameEntered("Boat", home_field);
+    EXPECT_EQ(TextOf(home_field), "Boat");
+    CONFIG_GetPageName(identity, "HOME", stored, sizeof stored);
+    EXPECT_STREQ(stored, "Boat");
+    EXPECT_EQ(debug.Count("Cannot write device custom name into INI-file\n"), 0);
+}
+
+TEST_F(PageTest, AFailedNamesFileWriteIsReportedAndTheNameKept) {
+    DEV_BeginSearch();
+    const int32_t brant = DEV_AppendDevice(10, DEV_FindSearchType(200));
+    MakePage(DEV_FindSearchType(200));
+    const WM_HANDLE field = NameField(page, 0, brant, "Brant:10");
+    // The data folder is a file now: nothing can be written into it.
+    std::filesystem::remove_all(data_folder);
+    WriteBytes(data_folder, "not a folder");
+    DEVPAGE_OnNameEntered("Pump", field);
+    EXPECT_EQ(debug.Count("Cannot write device custom name into INI-file\n"), 1);
+    EXPECT_STREQ(g_device_list.entries[static_cast<size_t>(brant)].custom_name, "Pump");
+}
+
+} // namespace
