@@ -7,6 +7,7 @@
 // from the data log's line-added hook. The log file is opened and closed by each operation.
 #pragma once
 
+#include "gui/toolkit/widgets/graph.h"
 #include "gui/toolkit/wm/wm.h"
 
 #include <cstdint>
@@ -41,6 +42,9 @@ void processbuttonScrollLeft(int code);
 // also disables the chosen column in the other curve's list. Returns 1 when the id is one of
 // the page's lists, 0 otherwise.
 int HISTORY_OnNotify(int id, int code);
+
+// The curve (0 or 1) as the graph holds it, 0 before the page is built.
+GRAPH_HSERIES HISTORY_Series(int curve);
 
 // ---- Arithmetic (pure, no widgets) ----------------------------------------------------------
 
