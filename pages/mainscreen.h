@@ -51,6 +51,12 @@ extern int32_t g_name_field_counter;
 // multipage with one page per device type found. Returns the main window.
 WM_HANDLE MAINSCREEN_Create(WM_HANDLE parent, int rebuild);
 
+// The steps of MAINSCREEN_Create around the connect page: the main window with its date, time,
+// information button and the information window (first build only), and the multipage with
+// its pages from the device list (selecting page 0).
+void MAINSCREEN_CreateFrame(WM_HANDLE parent);
+void MAINSCREEN_BuildPages();
+
 // Deletes the multipage with all its pages and forgets the page registers and the name-field
 // table (the reset after a gateway loss).
 void MAINSCREEN_DeletePages();
@@ -79,6 +85,9 @@ WM_HANDLE MAINSCREEN_Multipage();
 // Refreshes the tile status (DeviceEntry::greyed) from the device's register window, or for
 // some meters writes it into the window; the pure part of the page paint.
 void MAINSCREEN_RefreshTileStatus(DeviceEntry* entry);
+
+// Tests start from a screen that was never built (the toolkit is started afresh per test).
+void MAINSCREEN_ForgetForTests();
 
 // Width of a device page window: sum over the type's devices of (tile width + 5); the sum + 5
 // when that is above 800, else 798.

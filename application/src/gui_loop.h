@@ -2,10 +2,9 @@
 // driven pass by pass. Every period is counted in passes, not in clock time.
 #pragma once
 
-#include <cstdint>
+#include "pages/mainscreen.h" // MSG_PAGE_REFRESH, MSG_PAGE_TICK
 
-constexpr int MSG_PAGE_REFRESH = 1026;
-constexpr int MSG_PAGE_TICK = 1027;
+#include <cstdint>
 
 constexpr int GUILOOP_TICK_RELOAD = 200;
 constexpr int GUILOOP_REDRAW_RELOAD = 10;

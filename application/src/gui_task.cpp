@@ -2,18 +2,20 @@
 
 #include "application/src/gui_loop.h"
 #include "application/src/lang.h"
-#include "application/src/pending.h"
 #include "base/datafolder.h"
 #include "base/lifecycle.h"
 #include "config/settings.h"
 #include "devices/derived.h"
 #include "devices/device_list.h"
+#include "elements/status.h"
 #include "gui/toolkit/core/gui_init.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/widget.h"
 #include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
+#include "pages/history.h"
+#include "pages/mainscreen.h"
 
 #include <chrono>
 #include <string>
@@ -47,22 +49,16 @@ bool ReadClock(ClockBytes* clock) {
     return true;
 }
 
-// A lost gateway: notice, pages deleted, everything the search found cleared, and the main
-// screen built again (which waits in the connect page for a new connection and search).
-void ResetAfterLoss() {
-    PENDING_ShowLossNotice();
-    APP_SleepMs(1000);
-    PENDING_HideStatusBanner();
-    PENDING_DeletePages();
-    DEV_Clear();
-    PENDING_BuildMainScreen(false);
-    LOG_Init(); // a new log file once the devices are found again
-}
+void RealSleep(int ms) { APP_SleepMs(ms); }
+void (*g_sleep)(int) = RealSleep;
+
+// The event scan over all devices, every 1000 passes: the event texts' Event_Check joins here.
+void ScanEvents() {}
 
 const GuiLoopActions kLoopActions = {
-    ReadClock,            PENDING_ShowDateTime,    LOG_Put,
-    PENDING_SelectedPage, PENDING_SendPageMessage, DEV_UpdateAll,
-    PENDING_ScanEvents,   ResetAfterLoss,          ExecGui,
+    ReadClock,               MAINSCREEN_SetDateTime,     LOG_Put,
+    MAINSCREEN_SelectedPage, MAINSCREEN_SendPageMessage, DEV_UpdateAll,
+    ScanEvents,              GUITASK_ResetAfterLoss,     ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
@@ -81,9 +77,11 @@ void GUITASK_Main() {
     APP_SleepMs(2000);
     if (LANG_LoadFiles() != 0) return Halt("no Language Files Found");
     GUI_Lang_Select(CONFIG_GetLanguage());
-    PENDING_BuildMainScreen(true);
-    LOG_Init();
-    PENDING_HideStatusBanner();
+    LOG_SetLineAddedHook(HISTORY_AddLine); // each logged minute reaches the history graph
+    // Waits in the connect page until the gateway is connected and searched, then begins the
+    // data log and builds the pages.
+    MAINSCREEN_Create(WM_GetRootWin(), 0);
+    STATUS_Hide();
 
     GuiLoopState state;
     while (!APP_StopRequested()) {
@@ -91,3 +89,19 @@ void GUITASK_Main() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
+
+void GUITASK_ResetAfterLoss() {
+    STATUS_Show();
+    const char* lost = GUI_Lang_GetText(188);
+    STATUS_SetText(lost != nullptr ? lost : "");
+    GUI_ExecAll();
+    g_sleep(1000);
+    STATUS_Hide();
+    GUI_ExecAll();
+    MAINSCREEN_DeletePages(); // the multipage with its pages, and the name-field table
+    DEV_Clear();
+    // Waits in the connect page for a new connection and search; begins a new log file.
+    MAINSCREEN_Create(WM_GetRootWin(), 1);
+}
+
+void GUITASK_SetSleepForTests(void (*sleep_ms)(int)) { g_sleep = sleep_ms ? sleep_ms : RealSleep; }

@@ -9,8 +9,10 @@
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_ui.h"
+#include "elements/status.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/lang/gui_lang.h"
+#include "pages/info.h"
 
 #include <csignal>
 #include <thread>
@@ -19,9 +21,10 @@ namespace {
 
 void OnStopSignal(int) { APP_RequestStop(); }
 
-// What the device search shows; the banner and the information list join when the main
-// screen exists, until then their texts go to the diagnostic output.
-const MB_UiHooks kSearchUi = {nullptr, nullptr, nullptr, nullptr, nullptr, GUI_Lang_GetText};
+// What the device search shows: the status banner, the information window's lines and title.
+// They take the toolkit lock and do nothing before the main screen has made their windows.
+const MB_UiHooks kSearchUi = {STATUS_Show,  STATUS_Hide,   STATUS_SetText,
+                              INFO_AddLine, INFO_SetTitle, GUI_Lang_GetText};
 
 void InstallStopSignals() {
     struct sigaction action {};

@@ -1,0 +1,56 @@
+// The connect page: the gateway's address, CONNECT, and the two language buttons. It runs its
+// own wait on the GUI task until the gateway is connected and the device search has succeeded,
+// exchanging messages with the connection task and the master task through their queues.
+#pragma once
+
+#include "gui/toolkit/wm/wm.h"
+
+#include <cstdint>
+
+constexpr int CONNECT_ID_ADDRESS = 3649;
+constexpr int CONNECT_ID_HINT = 3650;
+constexpr int CONNECT_ID_CONNECT = 3651;
+constexpr int CONNECT_ID_CAPTION = 3652;
+constexpr int CONNECT_ID_GERMAN = 3653;
+constexpr int CONNECT_ID_ENGLISH = 3654;
+
+constexpr int CONNECT_ADDRESS_SIZE = 20;
+constexpr int CONNECT_MAX_SEARCH_DEVICES = 250;
+
+// Language texts of the banner.
+constexpr int CONNECT_TEXT_CAPTION = 19;
+constexpr int CONNECT_TEXT_HINT = 182;
+constexpr int CONNECT_TEXT_FAILED = 183;
+constexpr int CONNECT_TEXT_CONNECTED = 184;
+constexpr int CONNECT_TEXT_SEARCH_FAILED = 185;
+constexpr int CONNECT_TEXT_CONNECTING = 187;
+constexpr int CONNECT_TEXT_LOST = 188;
+
+// Creates the page on the main window, waits until connected and searched, deletes the page.
+// Returns true then, false when the process is asked to end while it waits.
+bool CONNECT_Run(WM_HANDLE main_window, int rebuild);
+
+// The same in steps, for tests and for CONNECT_Run itself: Begin builds the page (after a
+// gateway loss with the lost-connection banner first); each Step executes the pending GUI work
+// and handles at most one reply from the GUI queue, and returns true once the search has
+// succeeded; End deletes the page. The 1 ms sleep between steps is the caller's.
+void CONNECT_Begin(WM_HANDLE main_window, int rebuild);
+bool CONNECT_Step();
+void CONNECT_End();
+
+// The pauses the page makes (500 ms and 1000 ms, shown on the banner); tests replace the sleep
+// (nullptr restores the real one).
+void CONNECT_SetSleepForTests(void (*sleep_ms)(int milliseconds));
+
+// The address field's key filter on the address buffer (CONNECT_ADDRESS_SIZE characters):
+// typed digits get their dot added after the third digit of each of the first three groups, a
+// dot may be typed after one or two digits, the fourth group takes at most three digits, and
+// backspace removes the last character. Other keys are ignored.
+struct CONNECT_FilterResult {
+    bool accepted;         // false: the address is complete and the key is not backspace
+    bool touched_complete; // the last group already had a digit (the pending connect is over)
+};
+CONNECT_FilterResult CONNECT_FilterKey(char* buffer, int key);
+
+// The connect window (0 when the page is not running).
+WM_HANDLE CONNECT_Window();
