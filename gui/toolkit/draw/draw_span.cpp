@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwchar>
 
 namespace gui_draw {
 
@@ -30,22 +29,6 @@ bool InBounds(int x0, int x1, int y) {
         return true;
     GUI_ReportWarning("GUIDRV_Win:\nParameters out of bounds in _CheckBound()");
     return false;
-}
-
-inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a) {
-    const uint32_t na = 255 - a;
-    uint32_t rb = (s & 0xFF00FFu) * a + (d & 0xFF00FFu) * na + 0x800080u;
-    rb = ((rb + ((rb >> 8) & 0xFF00FFu)) >> 8) & 0xFF00FFu;
-    uint32_t g = ((s >> 8) & 0xFFu) * a + ((d >> 8) & 0xFFu) * na + 0x80u;
-    g = ((g + (g >> 8)) >> 8) & 0xFFu;
-    return rb | (g << 8);
-}
-
-// glibc's wmemset stores 32-bit units with vector instructions; the plain loop does not get
-// vectorised at our optimisation level, and filling spans is most of the drawing time.
-static_assert(sizeof(wchar_t) == sizeof(uint32_t));
-inline void Fill(uint32_t* p, int n, uint32_t v) {
-    std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(v), static_cast<size_t>(n));
 }
 
 // Clips [x0, x1] on row y to g_clip; false when nothing is left.
@@ -118,7 +101,7 @@ void FillSpan(int x0, int x1, int y, Paint paint) {
     if (paint.opacity == 0 || !ClipSpan(&x0, &x1, y) || !InBounds(x0, x1, y)) return;
     uint32_t* row = g_target->pixels + static_cast<size_t>(y) * g_target->stride;
     if (paint.opacity >= 255) {
-        Fill(row + x0, x1 - x0 + 1, paint.pixel);
+        FillRun(row + x0, x1 - x0 + 1, paint.pixel);
     } else {
         for (int x = x0; x <= x1; ++x)
             row[x] = Blend(row[x], paint.pixel, paint.opacity);

@@ -1,9 +1,9 @@
-// Anti-aliased shapes. Each pixel row is sampled on factor sub-rows of factor sample columns;
-// a shape gives, per sub-row, the x intervals it covers, and the row blends the foreground
-// into every pixel by its count of covered samples. Only one row of counts is kept, never a
-// picture-sized buffer. Geometry is continuous: pixel (x, y) covers [x, x + 1) x [y, y + 1),
-// so integer centres and radii sit on pixel centres and a circle is symmetric about its
-// centre pixel.
+// Anti-aliased shapes. At factors 2 to 6 each shape is built as an outline and every pixel
+// is blended by the exact area the shape covers in it (draw_outline.cpp). Factor 1 draws
+// without anti-aliasing: a pixel is drawn when its centre lies in the shape, found by the
+// row sampler below at one sample per pixel. Geometry is continuous: pixel (x, y) covers
+// [x, x + 1) x [y, y + 1), so integer centres and radii sit on pixel centres and a circle is
+// symmetric about its centre pixel.
 #include "gui/toolkit/draw/draw_internal.h"
 #include "gui/toolkit/draw/gui_draw.h"
 
@@ -164,25 +164,38 @@ int Width(const GUI_CONTEXT* c) {
     return std::max(1, int{c->line_width});
 }
 
-// The filled disc of radius r + 0.5 around the centre of pixel (xc, yc), screen coordinates.
-void Disc(int xc, int yc, int r, int factor, Paint paint) {
-    const double cx = xc + 0.5;
-    const double cy = yc + 0.5;
-    const double rr = r + 0.5;
-    Raster(BoundsOf(cx - rr, cy - rr, cx + rr, cy + rr), factor, paint,
-           [&](double sy, CoverageRow& row) {
-               const double dy = sy - cy;
-               const double q = rr * rr - dy * dy;
-               if (q <= 0) return;
-               const double h = std::sqrt(q);
-               row.Add(cx - h, cx + h);
-           });
+// The filled disc of radius r + 0.5 around the centre of pixel (xc, yc), screen coordinates:
+// a circle of pixel radius r spans 2r + 1 pixels.
+void Disc(int xc, int yc, int r, Paint paint) {
+    const double cx = xc + 0.5, cy = yc + 0.5, rr = r + 0.5;
+    OutlineBegin();
+    OutlineRoundBox(cx, cy, cx, cy, rr, rr, false);
+    OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit}, paint);
+}
+
+// An angle difference moved into (0, 2 pi]: how far counter-clockwise the second ray lies.
+double Turn(double d) {
+    d = std::fmod(d, 2 * M_PI);
+    if (d <= 0) d += 2 * M_PI;
+    return d;
+}
+
+// The parameter of the point where the ray from the centre through (dx, dy) (y up) meets the
+// ellipse with radii (ex, ey).
+double RayParameter(double dx, double dy, double ex, double ey) {
+    return std::atan2(dy / ey, dx / ex);
 }
 
 } // namespace
 
 void RasterPolygon(const double* xs, const double* ys, int count, int factor, Paint paint) {
     if (count < 3 || count > GUI_MAX_POLYGON_POINTS + 4) return;
+    if (factor > 1) {
+        OutlineBegin();
+        for (int i = 0; i < count; ++i)
+            OutlineLineTo(xs[i], ys[i]);
+        return OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit}, paint);
+    }
     double minx = kInf, miny = kInf, maxx = -kInf, maxy = -kInf;
     for (int i = 0; i < count; ++i) {
         if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) return;
@@ -263,7 +276,7 @@ void GUI_FillCircleAA(int xc, int yc, int r) {
     xc += c->origin_x;
     yc += c->origin_y;
     const int factor = Factor(c);
-    if (factor > 1) return Disc(xc, yc, r, factor, paint);
+    if (factor > 1) return Disc(xc, yc, r, paint);
     // Without anti-aliasing: the rows' half-width f shrinks while i^2 + f^2 > r^2 + r/2.
     ForEachClip(Box{xc - r, yc - r, xc + r, yc + r}, [&] {
         for (int i = 0; i <= r; ++i) {
@@ -309,6 +322,28 @@ void GUI_DrawArcAA(int xc, int yc, int rx, int ry, int a0, int a1) {
     Direction(static_cast<int>(start % 360), std::max(rx, 1), std::max(ry, 1), &ux, &uy);
     Direction(static_cast<int>(end % 360), std::max(rx, 1), std::max(ry, 1), &vx, &vy);
 
+    if (Factor(c) > 1) {
+        OutlineBegin();
+        if (sweep >= 360) {
+            OutlineRoundBox(cx, cy, cx, cy, ox, oy, false);
+            if (hole) OutlineRoundBox(cx, cy, cx, cy, ix, iy, true);
+        } else {
+            // Along the outer ellipse between the rays, back along the inner one (or through
+            // the centre when the width closes the hole).
+            const double t0 = RayParameter(ux, uy, ox, oy);
+            const double t1 = t0 + Turn(RayParameter(vx, vy, ox, oy) - t0);
+            OutlineEllipseArc(cx, cy, ox, oy, t0, t1, true);
+            if (hole) {
+                const double s0 = RayParameter(ux, uy, ix, iy);
+                const double s1 = s0 + Turn(RayParameter(vx, vy, ix, iy) - s0);
+                OutlineEllipseArc(cx, cy, ix, iy, s1, s0, false);
+            } else {
+                OutlineLineTo(cx, cy);
+            }
+        }
+        return OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit},
+                           MakePaint(c->draw_colour));
+    }
     Raster(BoundsOf(cx - ox, cy - oy, cx + ox, cy + oy), Factor(c), MakePaint(c->draw_colour),
            [&](double sy, CoverageRow& row) {
                const double dy = sy - cy;
@@ -360,36 +395,33 @@ void GUI_FillRoundRectAA(int x0, int y0, int x1, int y1, int r) {
     DrawScope scope;
     if (!scope.ok() || r < 0 || x1 - x0 < 2 * r || y1 - y0 < 2 * r) return;
     GUI_CONTEXT* c = scope.ctx();
-    // Round rectangles are sampled at factor 4 whatever the context says.
+    // Round rectangles are drawn at factor 4 whatever the context says.
     const uint8_t saved = c->aa_factor;
     c->aa_factor = 4;
     x0 += c->origin_x;
     x1 += c->origin_x;
     y0 += c->origin_y;
     y1 += c->origin_y;
-    // Corner circles of radius r + 0.5 around the centres of the pixels r in from the corners.
-    const double rr = r + 0.5;
-    const double cl = x0 + r + 0.5, cr = x1 - r + 0.5;
-    const double ct = y0 + r + 0.5, cb = y1 - r + 0.5;
     const Paint paint = MakePaint(c->draw_colour);
-    auto rows = [&](double sy, CoverageRow& row) {
-        double dy = 0;
-        if (sy < ct) dy = ct - sy;
-        if (sy > cb) dy = sy - cb;
-        if (dy == 0) return row.Add(x0, x1 + 1.0);
-        const double q = rr * rr - dy * dy;
-        if (q <= 0) return;
-        const double h = std::sqrt(q);
-        row.Add(cl - h, cr + h);
-    };
-    // Only the corner rows need sampling; the rows between them are solid.
+    if (r == 0) {
+        // Square corners: every pixel of the rectangle is covered whole.
+        ForEachClip(Box{x0, y0, x1, y1}, [&] { FillBox(x0, y0, x1, y1, paint); });
+        c->aa_factor = saved;
+        return;
+    }
+    // Corner circles of radius r + 0.5 around the centres of the pixels r in from the corners,
+    // so a corner spans r + 1 pixels like a circle of radius r.
+    const double rr = r + 0.5;
+    OutlineBegin();
+    OutlineRoundBox(x0 + r + 0.5, y0 + r + 0.5, x1 - r + 0.5, y1 - r + 0.5, rr, rr, false);
+    // Only the corner rows need coverage; the rows between them are solid.
     const int solid0 = y0 + r + 1, solid1 = y1 - r - 1;
     if (solid0 > solid1) {
-        Raster(Box{x0, y0, x1, y1}, Factor(c), paint, rows);
+        OutlineFill(Box{x0, y0, x1, y1}, paint);
     } else {
-        Raster(Box{x0, y0, x1, solid0 - 1}, Factor(c), paint, rows);
+        OutlineFill(Box{x0, y0, x1, solid0 - 1}, paint);
         ForEachClip(Box{x0, solid0, x1, solid1}, [&] { FillBox(x0, solid0, x1, solid1, paint); });
-        Raster(Box{x0, solid1 + 1, x1, y1}, Factor(c), paint, rows);
+        OutlineFill(Box{x0, solid1 + 1, x1, y1}, paint);
     }
     c->aa_factor = saved;
 }
