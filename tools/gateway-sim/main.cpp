@@ -1,7 +1,9 @@
 // gateway-sim: a Modbus TCP gateway with a simulated bus of devices, for trying the program
 // without hardware and for testing its communication against a peer we did not write.
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #include "tools/gateway-sim/sim_options.h"
 #include "tools/gateway-sim/sim_scenario.h"
@@ -28,8 +30,13 @@ int main(int argc, char** argv) {
         SIMOPT_PrintHelp(stdout);
         return 0;
     }
+    // Started through PATH, argv[0] has no folder; the scenarios are found from the real one.
+    char executable[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
+    if (length > 0) executable[length] = '\0';
     char path[4096];
-    if (SIMOPT_FindScenario(g_options.scenario, argv[0], path, sizeof path) != 0) {
+    if (SIMOPT_FindScenario(g_options.scenario, length > 0 ? executable : argv[0], path,
+                            sizeof path) != 0) {
         fprintf(stderr, "gateway-sim: no scenario \"%s\"\n", g_options.scenario);
         return 2;
     }

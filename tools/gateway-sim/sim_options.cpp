@@ -154,6 +154,10 @@ int SIMOPT_FindScenario(const char* scenario, const char* executable, char* path
         const int n = snprintf(path, path_size, "%.*s%sscenarios/%s.scn", folder, executable,
                                slash != nullptr ? "/" : "", scenario);
         if (n > 0 && n < static_cast<int>(path_size) && FileExists(path)) return 0;
+        // Installed: <prefix>/bin/gateway-sim, <prefix>/share/veltra-desktop/scenarios.
+        const int m = snprintf(path, path_size, "%.*s%s../share/veltra-desktop/scenarios/%s.scn",
+                               folder, executable, slash != nullptr ? "/" : "", scenario);
+        if (m > 0 && m < static_cast<int>(path_size) && FileExists(path)) return 0;
     }
 #ifdef GATEWAY_SIM_SCENARIO_DIR
     const int n = snprintf(path, path_size, "%s/%s.scn", GATEWAY_SIM_SCENARIO_DIR, scenario);

@@ -25,6 +25,7 @@ int SIMOPT_Parse(int argc, char** argv, SimOptions* options, char* error, size_t
 void SIMOPT_PrintHelp(FILE* out);
 
 // Finds the scenario file: the text itself when such a file exists; else, for a bare name,
-// "<name>.scn" in the "scenarios" folder beside the executable, then in the source tree.
+// "<name>.scn" in the "scenarios" folder beside the executable, then in the installed share
+// folder ("../share/veltra-desktop/scenarios" from the executable's), then in the source tree.
 // 0 with the path in `path`, -1 when none exists.
 int SIMOPT_FindScenario(const char* scenario, const char* executable, char* path, size_t path_size);
