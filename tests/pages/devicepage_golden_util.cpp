@@ -184,6 +184,24 @@ int64_t SourceOr(const RegisterCell* w, int32_t reg, int32_t type, int32_t const
     return Reg_GetValueOr(reg, static_cast<uint32_t>(type), w, constant);
 }
 
+// The largest round value a register type holds.
+int64_t TypeRoom(int32_t type) {
+    switch (type) {
+        case REG_TYPE_U16:
+            return 60000;
+        case REG_TYPE_S16:
+            return 30000;
+        case REG_TYPE_U8_HIGH:
+        case REG_TYPE_U8_LOW:
+            return 250;
+        case REG_TYPE_S8_HIGH:
+        case REG_TYPE_S8_LOW:
+            return 120;
+        default:
+            return int64_t{1} << 30;
+    }
+}
+
 void FillElement(RegisterCell* w, const PageElement& e, int n) {
     switch (e.kind) {
         case PE_KIND_LED: {
@@ -217,9 +235,13 @@ void FillElement(RegisterCell* w, const PageElement& e, int n) {
         default:
             break;
     }
-    // Ranges: a register end gets 100 units of the element's scale (the constant ends stay).
-    SetSource(w, e.low_register, e.low_type, 0);
-    SetSource(w, e.high_register, e.high_type, int64_t{100} * (e.divisor > 0 ? e.divisor : 1));
+    // Ranges: a register end gets 100 units of the element's scale, or what its register
+    // type holds (the constant ends stay).
+    int64_t top = int64_t{100} * (e.divisor > 0 ? e.divisor : 1);
+    const int64_t room = TypeRoom(e.high_type);
+    if (top > room) top = room;
+    SetSource(w, e.low_register, e.low_type, e.kind == PE_KIND_GAUGE_SIGNED ? -top : 0);
+    SetSource(w, e.high_register, e.high_type, top);
     const int64_t lo = SourceOr(w, e.low_register, e.low_type, e.low_constant);
     const int64_t hi = SourceOr(w, e.high_register, e.high_type, e.high_constant);
     const int64_t span = hi - lo;
@@ -235,13 +257,13 @@ void FillElement(RegisterCell* w, const PageElement& e, int n) {
 
 } // namespace
 
-void FillFixedValues(const DeviceEntry& entry) {
+void FillFixedValues(const DeviceEntry& entry, int seed) {
     RegisterCell* w = entry.registers.load();
     const DeviceType* type = entry.type.load();
     if (w == nullptr || type == nullptr) return;
     const PageLayout& layout = *type->page_layout;
     for (int32_t i = 0; i < layout.element_count; ++i)
-        FillElement(w, layout.elements[i], i + entry.unit_id.load());
+        FillElement(w, layout.elements[i], i + seed);
     // Tile status 0 (not greyed) where the type keeps one.
     switch (type->type_id) {
         case 100: case 101: case 102: case 103: case 104:
@@ -264,7 +286,7 @@ void FillAll() {
     const int32_t count = g_device_list.device_count.load();
     for (int32_t i = 0; i < count; ++i) {
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
-        FillFixedValues(entry);
+        FillFixedValues(entry, i);
     }
     // The Home tile: a remaining time that reads like one, a battery current that charges.
     DeviceEntry& home = g_device_list.entries[1];
@@ -294,6 +316,9 @@ void ListWide() {
     for (int32_t unit = 10; unit <= 18; ++unit) DEV_AppendDevice(unit, DEV_FindSearchType(500));
     for (int32_t unit = 20; unit <= 24; ++unit) DEV_AppendDevice(unit, DEV_FindSearchType(100));
     FillAll();
+    // One meter discharging: its current gauge runs the other way.
+    SetValue(g_device_list.entries[static_cast<size_t>(DEV_FindUnit(14))].registers.load(), 114,
+             REG_TYPE_S32_ALT, -12500);
 }
 
 // ---- Reference pictures ----

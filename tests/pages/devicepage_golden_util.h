@@ -45,8 +45,9 @@ class PageTest : public widgettest::WidgetTest {
 void SetValue(RegisterCell* window, int32_t index, int32_t type, int64_t value);
 
 // Fills the registers of a device as the reference pictures show it: mid-range values, limits
-// spread over the range, LEDs in their first lit state, buttons allowed, tile status 0.
-void FillFixedValues(const DeviceEntry& entry);
+// spread over the range, LEDs in their first lit state, buttons allowed, tile status 0;
+// `seed` varies the values from device to device.
+void FillFixedValues(const DeviceEntry& entry, int seed);
 
 // The devices of the gateway simulator's scenarios with fixed register values: "full" (a display
 // unit with four current and four level sensors and one device of every other type) and "wide"
