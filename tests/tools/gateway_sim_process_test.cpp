@@ -222,6 +222,33 @@ TEST(GatewaySimProcess, WritesSwitchTheStateRegistersThePagesShow) {
     EXPECT_EQ(client.Get(7, 236), 77);
 }
 
+TEST(GatewaySimProcess, WriteSingleRegisterIsHonouredAndEchoed) {
+    Simulator sim({});
+    ASSERT_GT(sim.port(), 0) << sim.ready_line();
+    {
+        // The answer echoes the request: unit 5 (Brant), register 18 := 0 (off).
+        RawConnection raw(sim.port());
+        const uint8_t frame[12] = {0, 3, 0, 0, 0, 6, 5, 6, 0, 18, 0, 0};
+        ASSERT_EQ(send(raw.fd, frame, sizeof frame, MSG_NOSIGNAL), 12);
+        EXPECT_EQ(raw.ReceiveBytes(12), std::vector<uint8_t>(frame, frame + 12));
+    }
+    Client client(sim.port());
+    EXPECT_EQ(client.Get(5, 18), 0);
+    EXPECT_EQ(client.Get(5, 31), 0) << "the output follows the mode as after function 16";
+    modbus_set_slave(client.ctx, 5);
+    EXPECT_EQ(modbus_write_register(client.ctx, 18, 1), 1);
+    EXPECT_EQ(client.Get(5, 31), 1);
+    // The same refusals as a write of several registers.
+    EXPECT_EQ(modbus_write_register(client.ctx, 18, 9), -1);
+    EXPECT_EQ(errno, EMBXILVAL);
+    EXPECT_EQ(modbus_write_register(client.ctx, 5000, 1), -1);
+    EXPECT_EQ(errno, EMBXILADD);
+    modbus_set_slave(client.ctx, 60);
+    EXPECT_EQ(modbus_write_register(client.ctx, 18, 1), -1);
+    EXPECT_EQ(errno, EMBXGTAR);
+    EXPECT_EQ(client.Get(5, 18), 1);
+}
+
 TEST(GatewaySimProcess, SplitResponsesArriveInSegmentsAndReassemble) {
     Simulator sim({"--split", "1", "--split-pause", "25"});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
@@ -400,6 +427,28 @@ TEST(GatewaySimProcess, MbpollReadsTheDisplayUnitAndAController) {
         text += buffer;
     EXPECT_EQ(pclose(out), 0) << text;
     EXPECT_NE(text.find("[0]: \t1024"), std::string::npos) << text;
+}
+
+TEST(GatewaySimProcess, MbpollWritesOneValueToABrantAndReadsItBack) {
+    if (access("/usr/bin/mbpoll", X_OK) != 0) GTEST_SKIP() << "mbpoll is not installed";
+    Simulator sim({});
+    ASSERT_GT(sim.port(), 0) << sim.ready_line();
+    const std::string target = " -m tcp -a 5 -r 18 -0 -1 -t 4 -p " + std::to_string(sim.port()) +
+                               " 127.0.0.1";
+    const auto run = [](const std::string& command, std::string* text) {
+        FILE* out = popen((command + " 2>&1").c_str(), "r");
+        if (out == nullptr) return -1;
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, out) != nullptr)
+            *text += buffer;
+        return pclose(out);
+    };
+    std::string written;
+    EXPECT_EQ(run("/usr/bin/mbpoll" + target + " 1", &written), 0) << written;
+    EXPECT_NE(written.find("Written 1 references"), std::string::npos) << written;
+    std::string read;
+    EXPECT_EQ(run("/usr/bin/mbpoll" + target, &read), 0) << read;
+    EXPECT_NE(read.find("[18]: \t1"), std::string::npos) << read;
 }
 
 TEST(GatewaySimProcess, BadArgumentsAndHelp) {

@@ -199,6 +199,7 @@ bool Handle(modbus_t* ctx, const int pair[2], int client, const uint8_t* query, 
                FAULT_Strikes(faults.exception_every, n)) {
         reply.exception = faults.exception_code;
     } else if (function != MODBUS_FC_READ_HOLDING_REGISTERS &&
+               function != MODBUS_FC_WRITE_SINGLE_REGISTER &&
                function != MODBUS_FC_WRITE_MULTIPLE_REGISTERS) {
         reply.exception = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
     } else {
@@ -225,6 +226,18 @@ bool Handle(modbus_t* ctx, const int pair[2], int client, const uint8_t* query, 
                 if (reply.exception == 0) {
                     write_start = start;
                     write_count = count;
+                }
+            }
+        } else if (function == MODBUS_FC_WRITE_SINGLE_REGISTER && length >= 12) {
+            // Address and value; libmodbus echoes the request and refuses an address beyond
+            // the map itself.
+            const int start = Word(query + 8);
+            const uint16_t value = Word(query + 10);
+            if (start < device->count) {
+                reply.exception = SIMDEV_CheckWrite(*device, start, &value, 1);
+                if (reply.exception == 0) {
+                    write_start = start;
+                    write_count = 1;
                 }
             }
         }
