@@ -16,6 +16,12 @@ constexpr size_t kCutForNamesFile = 6; // "config.ini" leaves "conf"
 // Formed by the GUI task at start; the master task reads it for the names files.
 std::mutex g_path_lock;
 std::string g_settings_path;
+std::string g_proposed_address; // under g_path_lock
+
+void ProposeNothing() {
+    std::lock_guard<std::mutex> guard(g_path_lock);
+    g_proposed_address.clear();
+}
 
 std::string SettingsPath() {
     std::lock_guard<std::mutex> guard(g_path_lock);
@@ -59,8 +65,23 @@ std::string CONFIG_NamesFilePath(const ConfigIdentity& identity) {
     return path + text + ".ini";
 }
 
+void CONFIG_ProposeIpAddress(const char* address) {
+    std::lock_guard<std::mutex> guard(g_path_lock);
+    g_proposed_address = address ? address : "";
+    if (g_proposed_address.size() >= CONFIG_IP_ADDRESS_SIZE)
+        g_proposed_address.resize(CONFIG_IP_ADDRESS_SIZE - 1);
+}
+
 int CONFIG_GetIpAddress(char* buffer, int size) {
     PARAM_CHECK(buffer != nullptr && size > 0, 0);
+    {
+        std::lock_guard<std::mutex> guard(g_path_lock);
+        if (!g_proposed_address.empty()) {
+            const int capacity = Capped(size, CONFIG_IP_ADDRESS_SIZE);
+            std::snprintf(buffer, capacity, "%s", g_proposed_address.c_str());
+            return std::min(static_cast<int>(g_proposed_address.size()), capacity - 1);
+        }
+    }
     return INI_GetString("NETWORK", "IPAdress", kDefaultIpAddress, buffer,
                          Capped(size, CONFIG_IP_ADDRESS_SIZE), SettingsPath().c_str());
 }
@@ -69,6 +90,7 @@ int CONFIG_SetIpAddress(const char* address) {
     PARAM_CHECK(address != nullptr, 0);
     const int done = INI_PutString("NETWORK", "IPAdress", address, SettingsPath().c_str());
     if (!done) DBG_Printf("Error writing IP adress to logfile\n");
+    ProposeNothing(); // from now on the stored address is the one to show
     return done;
 }
 

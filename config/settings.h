@@ -33,6 +33,9 @@ std::string CONFIG_NamesFilePath(const ConfigIdentity& identity);
 // "NETWORK" / "IPAdress", default "192.168.1.160"; returns the length of the text.
 int CONFIG_GetIpAddress(char* buffer, int size);
 int CONFIG_SetIpAddress(const char* address);
+// An address to read back instead of the stored one (the command line's --gateway), until the
+// next CONFIG_SetIpAddress stores one; nothing is written. Empty or nullptr proposes nothing.
+void CONFIG_ProposeIpAddress(const char* address);
 
 // "GUI" / "LANGUAGE": 0 English, 1 German; default 0.
 int32_t CONFIG_GetLanguage();

@@ -199,12 +199,13 @@ int CMDLINE_Apply(const CmdlineOptions& options) {
     }
     CONFIG_Init(); // the settings file of the chosen folder
     HOST_SetScale(options.scale != 0 ? options.scale : StoredScale());
-    if (options.language >= 0 || !options.gateway_address.empty()) DATA_CreateFolder();
-    if (options.language >= 0) CONFIG_SetLanguage(options.language);
-    if (!options.gateway_address.empty()) {
-        CONFIG_SetIpAddress(options.gateway_address.c_str());
-        g_gateway_address = options.gateway_address;
+    if (options.language >= 0) {
+        DATA_CreateFolder();
+        CONFIG_SetLanguage(options.language);
     }
+    // Proposed, not stored: the settings keep only an address that connected.
+    CONFIG_ProposeIpAddress(options.gateway_address.c_str());
+    g_gateway_address = options.gateway_address;
     if (!options.gateway_port.empty()) Gateway_SetPort(options.gateway_port.c_str());
     return 0;
 }

@@ -35,9 +35,10 @@ std::string CMDLINE_HelpText();
 std::string CMDLINE_VersionText();
 
 // Puts the options into effect: the data folder (created), then from its settings file the
-// stored scale unless --scale gave one, the language and the gateway address stored in the
-// settings (so the connect page proposes it), the gateway port fixed for every connection and
-// the window's scale. 0, or CMDLINE_EXIT_USAGE after printing why when the chosen data folder
+// stored scale unless --scale gave one, the language stored in the settings, the gateway
+// address proposed by the settings in place of the stored one (the connect page shows it; it
+// is stored once it connected), the gateway port fixed for every connection and the window's
+// scale. 0, or CMDLINE_EXIT_USAGE after printing why when the chosen data folder
 // cannot be created.
 int CMDLINE_Apply(const CmdlineOptions& options);
 

@@ -40,6 +40,7 @@ class CmdlineApply : public ::testing::Test {
         ::setenv("APPDATA", root_.c_str(), 1);
     }
     void TearDown() override {
+        CONFIG_ProposeIpAddress(nullptr);
         DATA_SetFolder(nullptr);
         CONFIG_Init();
         HOST_SetScale(1);
@@ -147,10 +148,18 @@ TEST_F(CmdlineApply, OptionsReachTheDataFolderSettingsAndWindow) {
     EXPECT_EQ(DATA_Folder(), chosen.string());
     EXPECT_EQ(CONFIG_SettingsPath(), (chosen / "config.ini").string());
     EXPECT_EQ(CONFIG_GetLanguage(), 1);
+    // The address is proposed until one connects; the settings file keeps the old one.
     char address[CONFIG_IP_ADDRESS_SIZE];
     CONFIG_GetIpAddress(address, sizeof address);
     EXPECT_STREQ(address, "10.1.2.3");
     EXPECT_STREQ(CMDLINE_GatewayAddress(), "10.1.2.3");
+    const std::string settings = (chosen / "config.ini").string();
+    char stored[CONFIG_IP_ADDRESS_SIZE];
+    INI_GetString("NETWORK", "IPAdress", "none", stored, sizeof stored, settings.c_str());
+    EXPECT_STREQ(stored, "none");
+    CONFIG_SetIpAddress("10.9.9.9"); // the user connected to another one
+    CONFIG_GetIpAddress(address, sizeof address);
+    EXPECT_STREQ(address, "10.9.9.9");
     EXPECT_EQ(HOST_GetScale(), 3);
     EXPECT_FALSE(fs::exists(root_ / "Ovalo")) << "the usual folder is left alone";
 }
