@@ -1,0 +1,273 @@
+// The main screen: which device pages exist and in which order, their widths and motion, the
+// tile frames and name fields of the page paint, and the rebuild after a lost gateway.
+#include "tests/pages/devicepage_golden_util.h"
+
+#include "gui/toolkit/widgets/multipage.h"
+#include "gui/toolkit/widgets/text.h"
+#include "pages/info.h"
+#include "pages/mainscreen.h"
+
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+using widgettest::Px;
+
+namespace {
+
+RegisterCell* DisplayMap() { return g_register_store.data(); }
+
+class MainScreenTest : public pagetest::PageTest {
+  protected:
+    void SetUp() override {
+        PageTest::SetUp();
+        MAINSCREEN_ForgetForTests();
+        MAINSCREEN_CreateFrame(WM_GetRootWin());
+    }
+    void TearDown() override {
+        MAINSCREEN_ForgetForTests();
+        PageTest::TearDown();
+    }
+    void SensorKinds(int k0, int k1, int k2, int k3) {
+        const int kinds[4] = {k0, k1, k2, k3};
+        for (int i = 0; i < 4; ++i) Reg_Set(DisplayMap(), 64 + 10 * i, uint16_t(kinds[i]));
+    }
+    void Build() {
+        MAINSCREEN_BuildPages();
+        Exec();
+    }
+    // The table indexes of the pages, in page order.
+    std::vector<int> PageTypes() {
+        std::vector<int> out;
+        for (int k = 0; k < MAIN_PAGE_COUNT && g_page_types[k] != nullptr; ++k)
+            for (int l = 0; l < DEV_TYPE_COUNT; ++l)
+                if (DeviceTypeTable[size_t(l)] == g_page_types[k]) out.push_back(l);
+        return out;
+    }
+    int PageOf(int type_index) {
+        return MAINSCREEN_PageOfWindow(g_page_windows_by_type[type_index]);
+    }
+    void Show(int type_index) {
+        MULTIPAGE_ShowPage(MAINSCREEN_Multipage(), PageOf(type_index));
+        Exec();
+    }
+    // A pixel of the shown page at page coordinates.
+    uint32_t PageAt(int type_index, int x, int y) {
+        const WM_HANDLE win = g_page_windows_by_type[type_index];
+        return At(WM_GetWindowOrgX(win) + x, WM_GetWindowOrgY(win) + y);
+    }
+    std::string FieldText(int pg, int slot) {
+        char text[64] = {};
+        TEXT_ReadText(g_name_fields[pg][slot], text, sizeof text);
+        return text;
+    }
+    int32_t AddCelton(int unit, int state = 1, uint32_t type_id = 100) {
+        const int32_t i = DEV_AppendDevice(unit, DEV_FindSearchType(type_id));
+        pagetest::FillFixedValues(g_device_list.entries[size_t(i)], unit);
+        g_device_list.entries[size_t(i)].state = state;
+        return i;
+    }
+};
+
+TEST_F(MainScreenTest, OnePagePerTypeInTableOrderAndSensorPagesOnlyWithTheirSensors) {
+    pagetest::ListFull();
+    SensorKinds(0, 11, 12, 14); // Amprix and Levra devices are listed, but no such sensor
+    Build();
+    const std::vector<int> without = {0, 1, 2, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
+                                      18, 19, 20};
+    EXPECT_EQ(PageTypes(), without);
+    EXPECT_EQ(MULTIPAGE_PageCount(MAINSCREEN_Multipage()), int(without.size()));
+    EXPECT_EQ(MULTIPAGE_Current(MAINSCREEN_Multipage()), 0);
+    EXPECT_EQ(debug.Count(" with ID -1 created on parent "), int(without.size()));
+    EXPECT_TRUE(std::regex_search(debug.Text(),
+                                  std::regex("^Dev Window: [0-9]+ with ID -1 created on parent " +
+                                             std::to_string(MAINSCREEN_Multipage()) + "\n")));
+
+    MAINSCREEN_DeletePages();
+    SensorKinds(0, 10, 0, 13); // kinds 1 to 10 are current sensors, 13 a level sensor
+    Build();
+    std::vector<int> all(DEV_TYPE_COUNT);
+    for (int l = 0; l < DEV_TYPE_COUNT; ++l) all[size_t(l)] = l;
+    EXPECT_EQ(PageTypes(), all);
+    MAINSCREEN_DeletePages();
+    SensorKinds(1, 0, 0, 0);
+    Build();
+    EXPECT_EQ(PageOf(DEV_TYPE_AMPRIX), 3);
+    EXPECT_EQ(PageOf(DEV_TYPE_LEVRA), -1);
+}
+
+TEST_F(MainScreenTest, PagesWiderThanTheScreenAreDraggedSideways) {
+    pagetest::ListWide(); // nine Corvo 500, five Celton 100
+    Build();
+    const WM_HANDLE celton = g_page_windows_by_type[DEV_TYPE_CELTON];
+    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    EXPECT_EQ(WM_GetWindowSizeX(celton), 798);
+    EXPECT_EQ(WM_GetWindowSizeY(celton), 425);
+    EXPECT_FALSE(WM_GetFlags(celton) & WM_CF_DRAG_X);
+    EXPECT_EQ(WM_GetWindowSizeX(corvo), 2030);
+    EXPECT_TRUE(WM_GetFlags(corvo) & WM_CF_DRAG_X);
+    // The pages lie below the tab row and only the selected one is shown.
+    EXPECT_TRUE(WM_IsVisible(g_page_windows[0]));
+    EXPECT_FALSE(WM_IsVisible(corvo));
+}
+
+TEST_F(MainScreenTest, NameFieldsShowTheNameWithTheUnitIdExceptForTheDisplayGroup) {
+    DEV_BeginSearch();
+    Reg_Set(DisplayMap(), 0, DEV_DISPLAY_TYPE_ID);
+    const int32_t quill = DEV_CreateDisplayGroup(1); // Quill, Home, Graph, then the sensors
+    const int32_t home = quill + 1;
+    const int32_t plain = AddCelton(7);
+    const int32_t named = AddCelton(8);
+    std::snprintf(g_device_list.entries[size_t(named)].custom_name, DEV_CUSTOM_NAME_SIZE, "Boot");
+    std::snprintf(g_device_list.entries[size_t(home)].custom_name, DEV_CUSTOM_NAME_SIZE, "Haus");
+    char text[64];
+    EXPECT_EQ(MAINSCREEN_DeviceName(plain, text, sizeof text), 8);
+    EXPECT_STREQ(text, "Celton:7");
+    MAINSCREEN_DeviceName(named, text, sizeof text);
+    EXPECT_STREQ(text, "Boot:8");
+    MAINSCREEN_DeviceName(home, text, sizeof text);
+    EXPECT_STREQ(text, "Haus");
+    MAINSCREEN_DeviceName(quill, text, sizeof text);
+    EXPECT_STREQ(text, "Quill");
+    EXPECT_EQ(MAINSCREEN_DeviceName(plain, text, 4), 3);
+    EXPECT_STREQ(text, "Cel");
+    EXPECT_EQ(MAINSCREEN_DeviceName(300, text, sizeof text), -1);
+    EXPECT_STREQ(text, "");
+
+    Build();
+    Show(DEV_TYPE_CELTON);
+    const int pg = PageOf(DEV_TYPE_CELTON);
+    EXPECT_EQ(g_current_page, pg);
+    EXPECT_EQ(FieldText(pg, 0), "Celton:7");
+    EXPECT_EQ(FieldText(pg, 1), "Boot:8");
+    EXPECT_EQ(WM_GetWinId(g_name_fields[pg][1]), MAIN_ID_NAME_FIELD + 1);
+    EXPECT_EQ(WM_GetParentWin(g_name_fields[pg][1]), g_page_windows[pg]);
+    int32_t index = -1;
+    TEXT_ReadUserBytes(g_name_fields[pg][1], &index, sizeof index);
+    EXPECT_EQ(index, named);
+    // Made once: a later repaint keeps the same widget.
+    const WM_HANDLE first = g_name_fields[pg][0];
+    MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
+    Exec();
+    EXPECT_EQ(g_name_fields[pg][0], first);
+    EXPECT_EQ(g_name_field_counter, 2 + 0); // Celton tiles have no value texts of their own
+    EXPECT_EQ(FieldText(PageOf(DEV_TYPE_HOME), 0), "Haus");
+}
+
+TEST_F(MainScreenTest, AnOfflineOrFlaggedDeviceHasAGreyNameFieldAndEveryTileAGreyFrame) {
+    DEV_BeginSearch();
+    AddCelton(3, 1, 103);
+    AddCelton(4, 0, 103);
+    const int32_t flagged = AddCelton(5, 1, 103);
+    Reg_Set(g_device_list.entries[size_t(flagged)].registers.load(), 190, 0x0301);
+    Build();
+    Show(DEV_TYPE_CELTON_103);
+    // Tiles 100 wide from x = 5, 110, 215; the name field runs from y = 8 to 32.
+    EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, 5 + 5, 10), Px(0x006600));
+    EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, 110 + 5, 10), Px(0x808080));
+    EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, 215 + 5, 10), Px(0x808080));
+    EXPECT_EQ(g_device_list.entries[size_t(flagged)].greyed, 1);
+    for (int x : {5, 110, 215})
+        EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, x + 1, 200), Px(0x808080)) << x;
+    // The gaps between the tiles stay black.
+    EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, 107, 200), Px(0x000000));
+}
+
+TEST_F(MainScreenTest, ATileOfWidthZeroGetsNoFrameAndNoNameField) {
+    DEV_BeginSearch();
+    Reg_Set(DisplayMap(), 0, DEV_DISPLAY_TYPE_ID);
+    DEV_CreateDisplayGroup(1);
+    Build();
+    Show(DEV_TYPE_QUILL);
+    const int pg = PageOf(DEV_TYPE_QUILL);
+    for (int n = 0; n < MAIN_NAME_FIELD_SLOTS; ++n)
+        EXPECT_NE(WM_GetWinId(g_name_fields[pg][n]), MAIN_ID_NAME_FIELD + n) << n;
+}
+
+TEST_F(MainScreenTest, FieldsBelongToThePagePaintedEvenBeforeTheSelectionIsReadAgain) {
+    pagetest::ListWide();
+    Build();
+    EXPECT_EQ(MAINSCREEN_SelectedPage(), 0);
+    // A tab change paints the new pg before the GUI task's loop reads the selection.
+    Show(DEV_TYPE_CELTON);
+    const int pg = PageOf(DEV_TYPE_CELTON);
+    ASSERT_NE(g_name_fields[pg][0], 0);
+    EXPECT_EQ(WM_GetParentWin(g_name_fields[pg][0]), g_page_windows[pg]);
+    EXPECT_EQ(FieldText(pg, 4), "Celton:24");
+    EXPECT_EQ(MAINSCREEN_SelectedPage(), pg);
+}
+
+TEST_F(MainScreenTest, ARebuildClearsThePageRegistersAndSelectsTheFirstTab) {
+    pagetest::ListWide();
+    Build();
+    Show(DEV_TYPE_CORVO_500);
+    MAINSCREEN_SelectedPage();
+    const WM_HANDLE old_multipage = MAINSCREEN_Multipage();
+    MAINSCREEN_DeletePages();
+    EXPECT_FALSE(WM_IsWindow(old_multipage));
+    for (int k = 0; k < MAIN_PAGE_COUNT; ++k) {
+        EXPECT_EQ(g_page_windows[k], 0);
+        EXPECT_EQ(g_page_types[k], nullptr);
+        for (int n = 0; n < MAIN_NAME_FIELD_SLOTS; ++n) ASSERT_EQ(g_name_fields[k][n], 0);
+    }
+    Build();
+    EXPECT_EQ(MULTIPAGE_Current(MAINSCREEN_Multipage()), 0);
+    EXPECT_EQ(g_current_page, 0);
+    // Page messages to pages that do not exist are dropped.
+    MAINSCREEN_SendPageMessage(-1, MSG_PAGE_REFRESH);
+    MAINSCREEN_SendPageMessage(MAIN_PAGE_COUNT - 1, MSG_PAGE_TICK);
+}
+
+TEST_F(MainScreenTest, TheTopBandShowsDateTimeAndTheInformationButtonOpensTheWindow) {
+    Exec();
+    EXPECT_EQ(At(400, 40), Px(0x006600));
+    EXPECT_EQ(At(770, 5), Px(0x006600)); // the button's picture: the "i" on dark green
+    EXPECT_EQ(At(770, 15), Px(0xFFFFFF));
+    char text[20] = {};
+    TEXT_ReadText(WM_FindChildById(MAINSCREEN_MainWindow(), MAIN_ID_TIME), text, sizeof text);
+    EXPECT_STREQ(text, "ZEIT");
+    MAINSCREEN_SetDateTime("08.12.26", "14:54");
+    TEXT_ReadText(WM_FindChildById(MAINSCREEN_MainWindow(), MAIN_ID_DATE), text, sizeof text);
+    EXPECT_STREQ(text, "08.12.26");
+
+    Click(770, 30);
+    EXPECT_TRUE(WM_IsVisible(INFO_Window()));
+    EXPECT_EQ(WM_GetModalWin(), INFO_Window());
+    Click(770, 30); // modal: the main screen's button is out of reach, nothing changes
+    EXPECT_TRUE(WM_IsVisible(INFO_Window()));
+    Click(35, 445); // close
+    EXPECT_FALSE(WM_IsVisible(INFO_Window()));
+    EXPECT_EQ(WM_GetModalWin(), 0);
+}
+
+TEST(MainScreenTileStatus, ReadFromTheTypesRegisterOrWrittenForTheLaterMeters) {
+    DEV_Clear();
+    DEV_BeginSearch();
+    const int32_t celton = DEV_AppendDevice(2, DEV_FindSearchType(104));
+    const int32_t short_celton = DEV_AppendDevice(7, DEV_FindSearchType(102));
+    const int32_t rv = DEV_AppendDevice(3, DEV_FindSearchType(1025));
+    const int32_t corvo = DEV_AppendDevice(4, DEV_FindSearchType(501));
+    const int32_t later = DEV_AppendDevice(5, DEV_FindSearchType(511));
+    const int32_t brant = DEV_AppendDevice(6, DEV_FindSearchType(200));
+    auto& e = g_device_list.entries;
+    Reg_Set(e[size_t(celton)].registers.load(), 190, 0x7702);
+    Reg_Set(e[size_t(rv)].registers.load(), 827, 0x0003);
+    Reg_Set(e[size_t(corvo)].registers.load(), 236, 0x0104);
+    e[size_t(later)].greyed = -2;
+    e[size_t(brant)].greyed = 9;
+    // Register 190 lies beyond the window of the 109-register Celtons: that would be the next
+    // device's register 81, so their status stays as it is.
+    Reg_Set(e[size_t(short_celton)].registers.load(), 190, 0x0005);
+    for (int32_t i : {celton, short_celton, rv, corvo, later, brant})
+        MAINSCREEN_RefreshTileStatus(&e[size_t(i)]);
+    EXPECT_EQ(e[size_t(short_celton)].greyed, 0);
+    EXPECT_EQ(e[size_t(celton)].greyed, 2);
+    EXPECT_EQ(e[size_t(rv)].greyed, 3);
+    EXPECT_EQ(e[size_t(corvo)].greyed, 4);
+    EXPECT_EQ(Reg_Get(e[size_t(later)].registers.load(), 236), 0xFFFE); // sign-extended
+    EXPECT_EQ(e[size_t(brant)].greyed, 9);
+    DEV_Clear();
+}
+
+} // namespace
