@@ -233,6 +233,42 @@ void BM_Cairo_RoundRect(benchmark::State& state) {
     }
 }
 
+// A twelve-pointed star, outer radius 100 and inner 40: long slanted edges in every direction.
+struct Star {
+    GUI_POINT points[24];
+    Star() {
+        for (int i = 0; i < 24; ++i) {
+            const double a = i * M_PI / 12, r = i % 2 == 0 ? 100 : 40;
+            points[i] = GUI_POINT{static_cast<int16_t>(std::lround(r * std::cos(a))),
+                                  static_cast<int16_t>(std::lround(r * std::sin(a)))};
+        }
+    }
+};
+const Star kStar;
+
+void BM_Ours_Polygon(benchmark::State& state) {
+    OurTarget();
+    for (auto _ : state) {
+        GUI_SetDrawColor(0x0080FF);
+        GUI_FillPolygonAA(kStar.points, 24, 300, 240);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Cairo_Polygon(benchmark::State& state) {
+    cairo_t* cr = C().cr;
+    for (auto _ : state) {
+        Rgb(cr, 0x0080FF);
+        cairo_new_path(cr);
+        // Our polygon points are pixel centres.
+        for (const GUI_POINT& p : kStar.points)
+            cairo_line_to(cr, 300.5 + p.x, 240.5 + p.y);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        cairo_surface_flush(C().surface);
+    }
+}
+
 void BM_Ours_Gradient(benchmark::State& state) {
     OurTarget();
     for (auto _ : state) {
@@ -297,6 +333,8 @@ BENCHMARK(BM_Ours_FillCircle);
 BENCHMARK(BM_Cairo_FillCircle);
 BENCHMARK(BM_Ours_RoundRect);
 BENCHMARK(BM_Cairo_RoundRect);
+BENCHMARK(BM_Ours_Polygon);
+BENCHMARK(BM_Cairo_Polygon);
 BENCHMARK(BM_Ours_Gradient);
 BENCHMARK(BM_Cairo_Gradient);
 BENCHMARK(BM_Ours_TextScreen);
@@ -326,7 +364,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-12s %12s %12s %8s\n", "shape", "ours (us)", "cairo (us)", "ratio");
     for (const char* name :
-         {"GaugeRing", "FillCircle", "RoundRect", "Gradient", "TextScreen", "DevicePage"}) {
+         {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "Gradient", "TextScreen", "DevicePage"}) {
         const auto ours = reporter.times.find(std::string("BM_Ours_") + name);
         const auto cairo = reporter.times.find(std::string("BM_Cairo_") + name);
         if (ours == reporter.times.end() || cairo == reporter.times.end()) continue;

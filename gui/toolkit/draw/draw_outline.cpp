@@ -9,6 +9,7 @@
 #include "gui/toolkit/draw/draw_internal.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace gui_draw {
@@ -27,13 +28,15 @@ double g_minx, g_miny, g_maxx, g_maxy;
 double g_first_x, g_first_y, g_last_x, g_last_y;
 bool g_open = false;
 
-// One row of cells, indexed by column - g_clip.x0, and the columns touched in it.
+// One row of cells, indexed by column - g_clip.x0, and a bit per touched cell: walking the
+// set bits visits the cells in x order without sorting them.
 constexpr int kRowCells = GUI_MAX_TARGET_SIZE + 1;
+constexpr int kRowWords = (kRowCells + 63) / 64;
 double g_cover[kRowCells];
 double g_area[kRowCells];
-bool g_touched[kRowCells];
-int g_list[kRowCells];
-int g_list_count = 0;
+uint64_t g_touched[kRowWords];
+int g_first_word = kRowWords; // the touched words lie in [g_first_word, g_last_word]
+int g_last_word = -1;
 double g_left_cover = 0; // cover of the edge parts left of the clip box
 
 // Edges by the clip row they start in, and the edges crossing the current row.
@@ -62,9 +65,12 @@ void AddEdge(double xa, double ya, double xb, double yb) {
 
 inline void Cell(int col, double cover, double mid) {
     const int i = col - g_clip.x0;
-    if (!g_touched[i]) {
-        g_touched[i] = true;
-        g_list[g_list_count++] = i;
+    const int w = i >> 6;
+    const uint64_t bit = uint64_t{1} << (i & 63);
+    if ((g_touched[w] & bit) == 0) {
+        g_touched[w] |= bit;
+        g_first_word = std::min(g_first_word, w);
+        g_last_word = std::max(g_last_word, w);
         g_cover[i] = 0;
         g_area[i] = 0;
     }
@@ -122,50 +128,49 @@ inline uint32_t Alpha(double coverage, uint32_t opacity) {
     return (opacity * level + 2048) >> 12;
 }
 
-inline void Run(uint32_t* row, int x0, int x1, double coverage, Paint paint) {
+// Returns whether it wrote anything.
+inline bool Run(uint32_t* row, int x0, int x1, double coverage, Paint paint) {
     const uint32_t alpha = Alpha(coverage, paint.opacity);
-    if (alpha == 0) return;
+    if (alpha == 0) return false;
     if (alpha >= 255) {
         FillRun(row + x0, x1 - x0 + 1, paint.pixel);
     } else {
         for (int x = x0; x <= x1; ++x)
             row[x] = Blend(row[x], paint.pixel, alpha);
     }
-    MarkChanged();
+    return true;
 }
 
 void FlushRow(int y, Paint paint) {
-    if (g_list_count == 0 && Alpha(g_left_cover, 255) == 0) {
+    if (g_first_word > g_last_word && Alpha(g_left_cover, 255) == 0) {
         g_left_cover = 0;
         return;
-    }
-    int* list = g_list;
-    const int n = g_list_count;
-    if (n <= 16) {
-        for (int i = 1; i < n; ++i) {
-            const int v = list[i];
-            int k = i;
-            for (; k > 0 && list[k - 1] > v; --k)
-                list[k] = list[k - 1];
-            list[k] = v;
-        }
-    } else {
-        std::sort(list, list + n);
     }
     uint32_t* row = ClipRow(y);
     double acc = g_left_cover;
     int x = g_clip.x0;
-    for (int k = 0; k < n; ++k) {
-        const int i = list[k];
-        const int col = g_clip.x0 + i;
-        if (col > x) Run(row, x, col - 1, acc, paint);
-        Run(row, col, col, acc + g_area[i], paint);
-        acc += g_cover[i];
-        g_touched[i] = false;
-        x = col + 1;
+    bool changed = false;
+    for (int w = g_first_word; w <= g_last_word; ++w) {
+        uint64_t bits = g_touched[w];
+        g_touched[w] = 0;
+        while (bits != 0) {
+            const int i = w * 64 + std::countr_zero(bits);
+            bits &= bits - 1;
+            const int col = g_clip.x0 + i;
+            if (col > x) changed |= Run(row, x, col - 1, acc, paint);
+            const uint32_t alpha = Alpha(acc + g_area[i], paint.opacity);
+            if (alpha != 0) {
+                row[col] = alpha >= 255 ? paint.pixel : Blend(row[col], paint.pixel, alpha);
+                changed = true;
+            }
+            acc += g_cover[i];
+            x = col + 1;
+        }
     }
-    if (x <= g_clip.x1) Run(row, x, g_clip.x1, acc, paint);
-    g_list_count = 0;
+    if (x <= g_clip.x1) changed |= Run(row, x, g_clip.x1, acc, paint);
+    if (changed) MarkChanged();
+    g_first_word = kRowWords;
+    g_last_word = -1;
     g_left_cover = 0;
 }
 
@@ -219,8 +224,8 @@ void QuarterTable(int n) {
 
 int QuarterChords(double radius) {
     if (!(radius > 0)) return 2;
-    // Straddling chords of angle t stray from the circle by about radius * t^2 / 16.
-    const double t = 4.0 * std::sqrt(kMaxChordStray / radius);
+    // Straddling chords of angle t stray from the circle by radius * tan(t / 4)^2.
+    const double t = 4.0 * std::atan(std::sqrt(kMaxChordStray / radius));
     const double n = std::ceil((M_PI / 2) / t);
     return static_cast<int>(std::clamp(n, 2.0, double{kMaxQuarterChords}));
 }

@@ -1,5 +1,6 @@
 // Anti-aliased shapes: coverage, symmetry, the arc angle rules and the round rectangle rules.
 #include "tests/gui/toolkit/draw_test_util.h"
+#include "gui/toolkit/draw/draw_internal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -353,4 +354,28 @@ TEST(DrawAA, ClippedShapesMatchTheWholeShapeInsideTheClip) {
         }
     // The star's middle has winding 2 and is filled like the points.
     EXPECT_EQ(whole[30 * 80 + 40], 0x00FF00u);
+}
+
+// Curves become chords that straddle them: the chord ends lie outside the circle by as much as
+// the chord middles lie inside, and neither strays beyond the bound, for radii up to where the
+// chord count reaches its cap.
+TEST(DrawAA, ChordsStayWithinTheirBoundOfTheCurve) {
+    using namespace gui_draw;
+    for (double r = 0.5; r < 1e6; r *= 1.37) {
+        SCOPED_TRACE(r);
+        const int n = QuarterChords(r);
+        ASSERT_GE(n, 2);
+        ASSERT_LE(n, kMaxQuarterChords);
+        const double step = (M_PI / 2) / n, s = StraddleScale(n);
+        const double outside = r * s - r, inside = r - r * s * std::cos(step / 2);
+        EXPECT_NEAR(outside, inside, 1e-9 * r);
+        EXPECT_NEAR(ChordStray(r, n), outside, 1e-9 * r);
+        if (n < kMaxQuarterChords) {
+            EXPECT_LE(outside, kMaxChordStray * (1 + 1e-9));
+            // No more chords than the bound needs.
+            if (n > 2) {
+                EXPECT_GT(ChordStray(r, n - 1), kMaxChordStray);
+            }
+        }
+    }
 }
