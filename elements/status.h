@@ -12,6 +12,7 @@ constexpr int STATUS_ID = 3449;
 WM_HANDLE STATUS_Create();
 void STATUS_Show();
 void STATUS_Hide();
-// Sets the banner's text (null: empty). Safe from any task: it goes through the toolkit lock.
+// Sets the banner's text (null: empty) in FONT_24B, or in a smaller bold font when the text
+// would be wider than the banner. Safe from any task: it goes through the toolkit lock.
 void STATUS_SetText(const char* text);
 WM_HANDLE STATUS_Handle();

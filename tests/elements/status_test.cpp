@@ -4,6 +4,7 @@
 #include "elements/status.h"
 #include "gui/toolkit/widgets/text.h"
 
+#include <algorithm>
 #include <thread>
 
 using namespace widgettest;
@@ -50,6 +51,23 @@ TEST_F(StatusTest, ShownOnTopWithItsTextAndHiddenAgain) {
     Exec();
     EXPECT_FALSE(WM_GetFlags(banner) & WM_CF_ON_TOP);
     EXPECT_EQ(WhiteInBanner(), 0);
+}
+
+TEST_F(StatusTest, ALongTextTakesASmallerFontInsteadOfBeingCutAtBothEnds) {
+    STATUS_Create();
+    STATUS_Show();
+    STATUS_SetText("Connection to the gateway lost");
+    Exec();
+    int first = -1, last = -1;
+    for (int y = 5; y < 45; ++y)
+        for (int x = 200; x < 500; ++x)
+            if (At(x, y) == Px(0xFFFFFF)) {
+                if (first < 0 || x < first) first = x;
+                last = std::max(last, x);
+            }
+    EXPECT_GT(first, 201);
+    EXPECT_LT(last, 498);
+    EXPECT_NEAR((first + last) / 2, 350, 3);
 }
 
 TEST_F(StatusTest, EveryBuildMakesTheBannerAnewWithoutLeavingTheOldOne) {
