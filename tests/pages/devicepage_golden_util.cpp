@@ -17,14 +17,20 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 namespace pagetest {
 
 namespace {
 
+// The tasks of the simulator tests write from their own threads.
+std::mutex g_debug_lock;
 std::string g_debug;
 
-void Sink(const char* text, int length) { g_debug.append(text, static_cast<size_t>(length)); }
+void Sink(const char* text, int length) {
+    std::lock_guard<std::mutex> guard(g_debug_lock);
+    g_debug.append(text, static_cast<size_t>(length));
+}
 
 std::unique_ptr<ScratchFolder> g_scratch;
 
@@ -76,13 +82,20 @@ void PageProc(WM_MSG_RECORD* msg) {
 } // namespace
 
 DebugCapture::DebugCapture() {
-    g_debug.clear();
+    Clear();
     DBG_SetSink(Sink);
 }
 DebugCapture::~DebugCapture() { DBG_SetSink(nullptr); }
-const std::string& DebugCapture::Text() const { return g_debug; }
-void DebugCapture::Clear() { g_debug.clear(); }
+std::string DebugCapture::Text() const {
+    std::lock_guard<std::mutex> guard(g_debug_lock);
+    return g_debug;
+}
+void DebugCapture::Clear() {
+    std::lock_guard<std::mutex> guard(g_debug_lock);
+    g_debug.clear();
+}
 int DebugCapture::Count(const std::string& needle) const {
+    std::lock_guard<std::mutex> guard(g_debug_lock);
     int n = 0;
     for (size_t at = g_debug.find(needle); at != std::string::npos;
          at = g_debug.find(needle, at + needle.size()))

@@ -18,7 +18,7 @@ class DebugCapture {
   public:
     DebugCapture();
     ~DebugCapture();
-    const std::string& Text() const;
+    std::string Text() const;
     int Count(const std::string& needle) const;
     void Clear();
 };
