@@ -24,6 +24,7 @@ using Frame = std::array<uint32_t, HOST_XSIZE * HOST_YSIZE>;
 
 std::atomic<HOST_Backend> g_backend{HOST_BACKEND_HEADLESS};
 std::atomic<int> g_scale{1};
+std::atomic<bool> g_force_headless{false};
 
 // ---- Frame buffers and presenting
 Frame g_buffers[HOST_BUFFER_COUNT];
@@ -165,13 +166,17 @@ const char* HOST_Init() {
     g_start.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
     g_next_tick = Clock::now() + std::chrono::milliseconds(HOST_REFRESH_MS);
     const char* choice = std::getenv("VELTRA_HOST");
-    if (choice && std::strcmp(choice, "headless") == 0) {
+    if (g_force_headless.load() || (choice && std::strcmp(choice, "headless") == 0)) {
         g_backend = HOST_BACKEND_HEADLESS;
         return nullptr;
     }
     const char* warning = HOSTSDL_Open();
     g_backend = warning ? HOST_BACKEND_HEADLESS : HOST_BACKEND_SDL;
     return warning;
+}
+
+void HOST_ForceHeadless(bool headless) {
+    g_force_headless.store(headless);
 }
 
 void HOST_SetScale(int scale) {
@@ -217,6 +222,32 @@ void HOST_Exit() {
     std::lock_guard<std::mutex> guard(g_log.mutex);
     if (g_log.error_file) std::fclose(g_log.error_file);
     g_log.error_file = nullptr;
+}
+
+void HOST_ResetForTests() {
+    HOST_Exit();
+    for (Frame& buffer : g_buffers)
+        buffer.fill(0);
+    g_presented.fill(0);
+    g_shown = 0;
+    g_change_count = 0;
+    g_presented_count_value = 0;
+    g_present_count = 0;
+    g_clock = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_input.mutex);
+        g_input.head = g_input.count = g_input.dropped = 0;
+        g_input.last_pointer = HOST_POINTER_NONE;
+        g_input.delivery = HOST_PointerDelivery{};
+        g_input.keys = HOST_KeyTranslator{};
+    }
+    {
+        std::lock_guard<std::mutex> guard(g_log.mutex);
+        g_log.length = 0;
+        g_log.text[0] = '\0';
+        g_log.error_file_tried = false;
+    }
+    g_error_count = 0;
 }
 
 // ---- Frame buffers

@@ -39,6 +39,9 @@ int HOST_GetScale();
 // the window could not be opened; the host then runs headless and start-up goes on.
 const char* HOST_Init();
 HOST_Backend HOST_GetBackend();
+// Makes HOST_Init pick the headless host whatever VELTRA_HOST says (the command line's
+// --no-window: no window and no display needed). Called before HOST_Init.
+void HOST_ForceHeadless(bool headless);
 
 // Runs the main thread's event loop until the window is closed (which calls APP_RequestStop)
 // or APP_StopRequested() is true. The headless host only runs its 20 ms ticks until the stop.
@@ -50,6 +53,9 @@ void HOST_ProcessEvents(int wait_ms);
 // Closes the window and the error log file; called once after the tasks have ended. The window
 // cannot be opened again in the same process.
 void HOST_Exit();
+// Tests: closes the error log file and puts the frame buffers, counters, input queue, host log,
+// error count and clock back to their state at process start (no window may be open).
+void HOST_ResetForTests();
 
 // ---- Frame buffers ------------------------------------------------------------------------
 // HOST_BUFFER_COUNT buffers of HOST_XSIZE x HOST_YSIZE pixels, 0x00RRGGBB (blue in the lowest

@@ -17,6 +17,15 @@
 
 namespace {
 
+// Every case starts with the host as at process start, also when all run in one process.
+class FreshHost : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { HOST_ResetForTests(); }
+};
+const bool g_fresh_host = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshHost);
+    return true;
+}();
+
 std::string Log() {
     char text[HOST_LOG_CAPACITY + 1];
     HOST_CopyLog(text, sizeof text);
@@ -51,6 +60,22 @@ TEST(HostFrames, BuffersAreSeparateAndBoundsChecked) {
     HOST_SetShownBuffer(3); // ignored
     HOST_SetShownBuffer(-1);
     EXPECT_EQ(HOST_GetShownBuffer(), 2);
+}
+
+TEST(HostFrames, ForcedHeadlessNeedsNoDisplay) {
+    unsetenv("VELTRA_HOST");
+    const char* display = getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    setenv("DISPLAY", ":9999", 1); // a display that does not exist
+    HOST_ForceHeadless(true);
+    EXPECT_EQ(HOST_Init(), nullptr);
+    EXPECT_EQ(HOST_GetBackend(), HOST_BACKEND_HEADLESS);
+    HOST_ForceHeadless(false);
+    HOST_Exit();
+    if (display)
+        setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 }
 
 TEST(HostFrames, OnlyAChangedFrameIsPresented) {
