@@ -14,6 +14,7 @@
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/dropdown.h"
 #include "gui/toolkit/widgets/graph.h"
+#include "gui/toolkit/widgets/listbox.h"
 #include "gui/toolkit/widgets/text.h"
 #include "log/log.h"
 #include "tests/gui/toolkit/widget_test_util.h"
@@ -272,6 +273,22 @@ TEST_F(HistoryPage, CurveListsNeverOfferTheOtherCurvesColumn) {
     EXPECT_EQ(loads, 2u);
     EXPECT_NE(g_debug.find("DbSize: 1, Parsing from 1\n"), std::string::npos);
     EXPECT_EQ(HISTORY_OnNotify(4148, WM_NOTIFICATION_RELEASED), 0); // not the page's
+
+    // With the pointer: curve 1's column cannot be chosen for curve 2, another one can (the
+    // load runs the toolkit from inside the list's notification).
+    const auto choose = [&](int item) {
+        if (!DROPDOWN_IsExpanded(list2)) Click(400, 60 + 35 + 10);
+        const int top = LISTBOX_TopLine(DROPDOWN_GetListbox(list2));
+        Click(400, 60 + 35 + 28 + (item - top) * 24 + 10);
+    };
+    choose(2);
+    EXPECT_EQ(DROPDOWN_Selected(list2), 6);
+    choose(3);
+    EXPECT_EQ(DROPDOWN_Selected(list2), 3);
+    Exec();
+    EXPECT_TRUE(DROPDOWN_IsItemDisabled(list1, 3));
+    EXPECT_FALSE(DROPDOWN_IsItemDisabled(list1, 6));
+    EXPECT_NE(g_debug.rfind("DbSize: 1, Parsing from 1\n"), g_debug.find("DbSize: 1"));
 }
 
 TEST_F(HistoryPage, AShortLogFillsTheRightEndAndTheCursorReadsItsPoints) {
