@@ -359,6 +359,100 @@ TEST_F(PageTest, ReleasingAButtonWritesItsValueToTheDevice) {
     EXPECT_NE(first.data, second.data);
 }
 
+// Pixels of the colour in the screen rectangle (inclusive).
+int CountColour(const std::vector<uint32_t>& screen, int x0, int y0, int x1, int y1,
+                GUI_COLOUR colour) {
+    int n = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            n += screen[static_cast<size_t>(y) * 800 + static_cast<size_t>(x)] == Px(colour);
+    return n;
+}
+
+TEST_F(PageTest, SwitchDiagramContactsFollowTheStateAndTheMarksBlinkWithTheCurrent) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(11, DEV_FindSearchType(201));
+    RegisterCell* w = g_device_list.entries[static_cast<size_t>(i)].registers.load();
+    MakePage(DEV_FindSearchType(201));
+    // The diagram (28, 190, 90 x 150) of the tile at (5, 5) of the page at (2, 60): u = 30.
+    const int X = 2 + 5 + 28, Y = 60 + 5 + 190, u = 30;
+    const int up_x = X + 19, down_x = X + 49, mark_y = Y + 85;
+    struct Look {
+        int up_blue, down_blue, up_base, down_base, left_blade, right_blade;
+    };
+    auto look = [&](int state, int current, int now) {
+        Reg_Set(w, 117, static_cast<uint16_t>(state));
+        Reg_Set(w, 108, static_cast<uint16_t>(current));
+        now_ms = now;
+        Repaint();
+        const std::vector<uint32_t> screen = Shown();
+        Look l{};
+        l.up_blue = CountColour(screen, up_x, mark_y, up_x + 20, mark_y + 20, 0xFF0000);
+        l.down_blue = CountColour(screen, down_x, mark_y, down_x + 20, mark_y + 20, 0xFF0000);
+        l.up_base = CountColour(screen, up_x, mark_y, up_x + 20, mark_y + 20, 0xFF944D);
+        l.down_base = CountColour(screen, down_x, mark_y, down_x + 20, mark_y + 20, 0xFF944D);
+        // An upright (closed) blade is white straight above its pivot.
+        l.left_blade = CountColour(screen, X + u - 1, Y + 58, X + u + 1, Y + 68, 0xFFFFFF);
+        l.right_blade = CountColour(screen, X + 2 * u - 1, Y + 58, X + 2 * u + 1, Y + 68, 0xFFFFFF);
+        return l;
+    };
+
+    // Both closed, current flowing up: the up mark blinks every 500 ms, the down mark stays.
+    Look a = look(1, static_cast<uint16_t>(-20), 1000);
+    Look b = look(1, static_cast<uint16_t>(-20), 1500);
+    EXPECT_GT(a.left_blade, 0);
+    EXPECT_GT(a.right_blade, 0);
+    EXPECT_EQ(a.up_blue, 0);
+    EXPECT_GT(a.up_base, 20);
+    EXPECT_GT(b.up_blue, 20);
+    EXPECT_EQ(b.down_blue, 0);
+    EXPECT_GT(b.down_base, 20);
+    // Current within the threshold: no blinking.
+    b = look(1, 5, 1500);
+    EXPECT_EQ(b.up_blue + b.down_blue, 0);
+    // Downwards through the right contact (state 3), but not through the left one (state 2).
+    b = look(3, 20, 1500);
+    EXPECT_EQ(b.up_blue, 0);
+    EXPECT_GT(b.down_blue, 20);
+    EXPECT_EQ(b.left_blade, 0);
+    EXPECT_GT(b.right_blade, 0);
+    b = look(2, 20, 1500);
+    EXPECT_EQ(b.down_blue, 0);
+    EXPECT_GT(b.left_blade, 0);
+    EXPECT_EQ(b.right_blade, 0);
+    // Both open, and no marks at all outside states 0 to 3.
+    b = look(0, 20, 1500);
+    EXPECT_EQ(b.left_blade + b.right_blade, 0);
+    EXPECT_GT(b.up_base + b.down_base, 40);
+    b = look(7, 20, 1500);
+    EXPECT_EQ(b.up_base + b.down_base + b.up_blue + b.down_blue, 0);
+}
+
+int64_t g_wall = 0;
+int64_t TestWall() { return g_wall; }
+
+TEST_F(PageTest, ChargingSymbolBlinksOnTheWallClockWhileTheBatteryCurrentIsAbove50) {
+    DEV_BeginSearch();
+    const int32_t first = DEV_CreateDisplayGroup(1);
+    RegisterCell* w = g_device_list.entries[static_cast<size_t>(first + 1)].registers.load();
+    DEVPAGE_SetWallClockForTests(TestWall);
+    MakePage(DeviceTypeTable[DEV_TYPE_HOME]);
+    // The symbol's 50 x 100 body at (X + 120, Y + 150) of the gauge at (242, 50).
+    const int bx = 2 + 5 + 242 + 120, by = 60 + 5 + 50 + 150;
+    auto yellow = [&](int64_t now, int32_t current) {
+        g_wall = now;
+        Reg_Set32(w, 44, static_cast<uint32_t>(current));
+        Repaint();
+        return CountColour(Shown(), bx, by, bx + 50, by + 100, 0x00FFFF);
+    };
+    EXPECT_GT(yellow(100, 51), 30);
+    EXPECT_GT(yellow(101, 51), 30); // less than 2 s since the flip
+    EXPECT_EQ(yellow(102, 51), 0);
+    EXPECT_GT(yellow(104, 51), 30);
+    EXPECT_EQ(yellow(105, 50), 0); // 50 or less: dark at once
+    EXPECT_EQ(yellow(110, -4000), 0);
+}
+
 // A name field like the main screen's, for the device at list index `index`.
 WM_HANDLE NameField(WM_HANDLE page, int slot, int32_t index, const char* text) {
     const WM_HANDLE field = TEXT_CreateUser(8, 8, 180, 24, page, WM_CF_VISIBLE,
