@@ -88,8 +88,8 @@ void OurCorvo(int x, int y) {
     b.t1 = 10000, b.t2 = 20000, b.t3 = 110000, b.t4 = 105000;
     uguibattery_DrawUpright(&b);
 
-    ELEMENT_PARAMS g = Record(x + 103, y + 40, 96, 96, -12400, -50000, 50000, "%.3f\nA", 1000,
-                              FONT_20B);
+    ELEMENT_PARAMS g =
+        Record(x + 103, y + 40, 96, 96, -12400, -50000, 50000, "%.3f\nA", 1000, FONT_20B);
     g.t1 = -45000, g.t2 = -30000, g.t3 = 45000, g.t4 = 30000;
     uguigauge_DrawSigned(&g);
     GUI_SetDrawColor(0x808080);
@@ -98,15 +98,29 @@ void OurCorvo(int x, int y) {
     GUI_SelectFont(&FONT_16B);
     GUI_PrintCenteredAt("CURRENT", x + 151, y + 143);
 
-    ELEMENT_PARAMS v = Record(x + 103, y + 175, 96, 120, 52800, 0, 60000, "%.3f\nV", 1000,
-                              FONT_20B);
+    ELEMENT_PARAMS v =
+        Record(x + 103, y + 175, 96, 120, 52800, 0, 60000, "%.3f\nV", 1000, FONT_20B);
     v.t1 = 40000, v.t2 = 44000, v.t3 = 58000, v.t4 = 56000;
     v.caption = "VOLTAGE";
     uguigauge_DrawCaptioned(&v);
 
     GUI_SelectFont(&FONT_20B);
-    THERMO_PARAMS t{x + 15, y + 252, 70, 47, 2500, 8500, -5000, "%.0f\xB0" "C", "SHUNT",
-                    -2000, -1000, 8000, 7000, 100, 0};
+    THERMO_PARAMS t{x + 15,
+                    y + 252,
+                    70,
+                    47,
+                    2500,
+                    8500,
+                    -5000,
+                    "%.0f\xB0"
+                    "C",
+                    "SHUNT",
+                    -2000,
+                    -1000,
+                    8000,
+                    7000,
+                    100,
+                    0};
     uguithermometer_DrawSideValue(&t);
 
     INDICATOR_PARAMS lamp{};
@@ -203,8 +217,8 @@ void Polygon(cairo_t* cr, GUI_COLOUR c, const GUI_POINT* p, int n, double x, dou
     cairo_fill(cr);
 }
 
-void CairoRing(cairo_t* cr, int x, int y, int size, double angle, GUI_COLOUR c,
-               const char* text, double text_y, double font) {
+void CairoRing(cairo_t* cr, int x, int y, int size, double angle, GUI_COLOUR c, const char* text,
+               double text_y, double font) {
     const double cx = x + size / 2, cy = y + size / 2, r = (size - 10) / 2;
     Arc(cr, 0x404040, cx, cy, r, 0, 360);
     Arc(cr, c, cx, cy, r, 180 - angle, 90);
@@ -221,8 +235,8 @@ void CairoHome(cairo_t* cr) {
     CairoRing(cr, 242, 50, 300, 336, 0x00FF00, "68.4 %", 200 - 72, 26);
     Gradient(cr, true, 0x808080, 0x404040, 362, 200, 412, 300, 2);
     FillRoundRect(cr, 0x808080, 379, 190, 395, 197, 1);
-    const GUI_POINT bolt[7] = {{0, 0}, {10, -35}, {5, -35}, {10, -55}, {-8, -55}, {-8, -25},
-                               {-2, -25}};
+    const GUI_POINT bolt[7] = {{0, 0},    {10, -35}, {5, -35}, {10, -55},
+                               {-8, -55}, {-8, -25}, {-2, -25}};
     Polygon(cr, 0x00FFFF, bolt, 7, 387, 280);
 
     CairoRing(cr, 575, 150, 200, 145, 0x00FF00, "310 W", 250 - 71, 26);
@@ -272,7 +286,10 @@ void CairoCorvo(cairo_t* cr, int x, int y) {
     Text(cr, 0x808080, 13, "SHUNT", x + 57, y + 283);
     Glass(cr, 0x00FF00, x + 23, y + 272, 8, 27);
     FillRoundRect(cr, 0x808080, x + 28, y + 252, x + 85, y + 272, 5);
-    Text(cr, 0x00FF00, 16, "25\xC2\xB0" "C", x + 57, y + 252);
+    Text(cr, 0x00FF00, 16,
+         "25\xC2\xB0"
+         "C",
+         x + 57, y + 252);
 
     // Two lamps and the value box.
     for (int i = 0; i < 2; ++i) {

@@ -170,11 +170,14 @@ int ELEMENT_SunRayLength(int phase, int ray_length) {
 
 void ELEMENT_SunRays(int x, int y, int r, int len, GUI_POINT from[8], GUI_POINT to[8]) {
     const int64_t g = r + 4; // straight rays start 4 pixels off the disc
-    const int64_t ends[8][4] = {
-        {x, y - g, x, y - g - len},             {x, y + g, x, y + g + len},
-        {x + g, y, x + g + len, y},             {x - g, y, x - g - len, y},
-        {x + r, y - r, x + r + len, y - r - len}, {x - r, y - r, x - r - len, y - r - len},
-        {x + r, y + r, x + r + len, y + r + len}, {x - r, y + r, x - r - len, y + r + len}};
+    const int64_t ends[8][4] = {{x, y - g, x, y - g - len},
+                                {x, y + g, x, y + g + len},
+                                {x + g, y, x + g + len, y},
+                                {x - g, y, x - g - len, y},
+                                {x + r, y - r, x + r + len, y - r - len},
+                                {x - r, y - r, x - r - len, y - r - len},
+                                {x + r, y + r, x + r + len, y + r + len},
+                                {x - r, y + r, x - r - len, y + r + len}};
     for (int i = 0; i < 8; ++i) {
         from[i] = GUI_POINT{Coord(ends[i][0]), Coord(ends[i][1])};
         to[i] = GUI_POINT{Coord(ends[i][2]), Coord(ends[i][3])};

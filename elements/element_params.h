@@ -65,12 +65,12 @@ struct INDICATOR_PARAMS {
     int32_t y0;
     int32_t xSize;
     int32_t ySize;
-    uint32_t state;     // INDICATOR_NORMAL, INDICATOR_ON or INDICATOR_BLINKING
-    GUI_FONTDEF font;   // a copy: the label font
+    uint32_t state;   // INDICATOR_NORMAL, INDICATOR_ON or INDICATOR_BLINKING
+    GUI_FONTDEF font; // a copy: the label font
     const char* label;
-    GUI_COLOUR colour1; // normal colour (and blink phase 1)
-    GUI_COLOUR colour2; // state on
-    GUI_COLOUR colour3; // blink phase 0
-    int32_t border;     // width of the coloured border
+    GUI_COLOUR colour1;   // normal colour (and blink phase 1)
+    GUI_COLOUR colour2;   // state on
+    GUI_COLOUR colour3;   // blink phase 0
+    int32_t border;       // width of the coloured border
     uint32_t blink_phase; // 0 or 1
 };

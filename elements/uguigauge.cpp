@@ -118,10 +118,10 @@ GAUGE_PLAN uguigauge_PlanSigned(const GAUGE_VALUE& g) {
     return plan;
 }
 
-int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0,
-                            int32_t in1, int32_t a_start, int32_t a_end, const char* format,
-                            int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,
-                            int32_t t2, int32_t t1, int32_t divisor, int32_t offset) {
+int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                            int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                            int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                            int32_t t1, int32_t divisor, int32_t offset) {
     ELEMENT_CHECK(divisor != 0, kModule, -1);
     GAUGE_VALUE g{v, s, angle, t4, t3, t2, t1, 0, 0, 0, 0};
     g.a4 = uguigauge_MapLinear(float(t4), float(in0), float(in1), float(a_start), float(a_end));
@@ -132,10 +132,10 @@ int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_
     return 0;
 }
 
-int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0,
-                             int32_t in1, int32_t a_start, int32_t a_end, const char* format,
-                             int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,
-                             int32_t t2, int32_t t1, int32_t divisor, int32_t offset) {
+int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                             int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                             int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                             int32_t t1, int32_t divisor, int32_t offset) {
     ELEMENT_CHECK(divisor != 0, kModule, -1);
     auto map = [&](int32_t t) {
         return uguigauge_MapLinear(float(t), float(in0), float(in1), float(a_start), float(a_end));

@@ -23,16 +23,16 @@ int32_t uguigauge_MapLinear(float v, float in0, float in1, float out0, float out
 // Value arc, overlays and text of the range forms: v is the compared value, s the signed
 // value shown and giving the direction, angle the value's angle. Thresholds in the order
 // t4, t3, t2, t1. 0, or -1 when the divisor is 0.
-int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0,
-                            int32_t in1, int32_t a_start, int32_t a_end, const char* format,
-                            int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,
-                            int32_t t2, int32_t t1, int32_t divisor, int32_t offset);
+int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                            int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                            int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                            int32_t t1, int32_t divisor, int32_t offset);
 // The same for the signed form, label modes 0 and 1 (2 is placed like 0). For a negative s
 // the angle is that of |s| on in0..in1 (0..|min|).
-int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0,
-                             int32_t in1, int32_t a_start, int32_t a_end, const char* format,
-                             int cx, int cy, int rx, int ry, int32_t s, int32_t t4, int32_t t3,
-                             int32_t t2, int32_t t1, int32_t divisor, int32_t offset);
+int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                             int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                             int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                             int32_t t1, int32_t divisor, int32_t offset);
 
 // Grey rounded box with the text centred in black in the current font.
 void uguigauge_CaptionBox(int x, int y, int width, int height, const char* text);

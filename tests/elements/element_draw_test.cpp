@@ -136,8 +136,8 @@ TEST(Refusals, RefusedRecordsDrawNothingAndReportTheModule) {
         EXPECT_EQ(c.draw(&p), -1) << c.what;
         EXPECT_EQ(f.CountNot(kFill), 0) << c.what;
         ASSERT_EQ(out.lines.size(), 1u) << c.what;
-        const std::string prefix = std::string("Wrong parameters value: file ") + c.module +
-                                   " on line ";
+        const std::string prefix =
+            std::string("Wrong parameters value: file ") + c.module + " on line ";
         EXPECT_EQ(out.lines[0].rfind(prefix, 0), 0u) << out.lines[0];
         EXPECT_EQ(out.lines[0].substr(out.lines[0].size() - 2), "\r\n") << c.what;
     }
@@ -153,8 +153,8 @@ TEST(Refusals, RefusedRecordsDrawNothingAndReportTheModule) {
                       -1);
             EXPECT_EQ(f.CountNot(kFill), 0);
             ASSERT_EQ(out.lines.size(), 1u);
-            EXPECT_EQ(out.lines[0].rfind("Wrong parameters value: file elements/uguithermometer", 0),
-                      0u);
+            EXPECT_EQ(
+                out.lines[0].rfind("Wrong parameters value: file elements/uguithermometer", 0), 0u);
         }
     }
 }
@@ -281,11 +281,11 @@ TEST(Level, TankWaterAndValueBox) {
     LEVEL_PARAMS p = Params(10, 10, 100, 100, 50, 0, 100);
     p.t1 = 10, p.t2 = 20, p.t4 = 80, p.t3 = 90;
     ELEMENT_DrawLevel(&p);
-    EXPECT_EQ(f.At(12, 10 + 53 + 2), kBlue); // water from the surface down
-    EXPECT_NE(f.At(15, 10 + 53 - 8), kBlue); // above the waves: the tank
-    EXPECT_EQ(f.At(18, 10 + 53 - 6), kBlue); // top of the first wave (x0 + 8) at radius 6
-    EXPECT_EQ(f.At(37, 10 + 50 + 10), kGreen);     // value box at the middle
-    p.value = 10; // exactly T1: red
+    EXPECT_EQ(f.At(12, 10 + 53 + 2), kBlue);   // water from the surface down
+    EXPECT_NE(f.At(15, 10 + 53 - 8), kBlue);   // above the waves: the tank
+    EXPECT_EQ(f.At(18, 10 + 53 - 6), kBlue);   // top of the first wave (x0 + 8) at radius 6
+    EXPECT_EQ(f.At(37, 10 + 50 + 10), kGreen); // value box at the middle
+    p.value = 10;                              // exactly T1: red
     ELEMENT_DrawLevel(&p);
     EXPECT_EQ(f.At(37, 10 + 50 + 10), kRed);
     // Far above 100 % the water stays in the tank (the waves' crests reach 2 pixels above).

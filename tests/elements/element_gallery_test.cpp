@@ -86,8 +86,22 @@ void CorvoTile(int x, int y, int32_t soc, int32_t current, int32_t voltage, int3
     uguigauge_DrawCaptioned(&v);
 
     GUI_SelectFont(&FONT_20B);
-    THERMO_PARAMS t{x + 15, y + 252, 70, 47, shunt, 8500, -5000, "%.0f\xB0" "C", "SHUNT",
-                    -2000, -1000, 8000, 7000, 100, 0};
+    THERMO_PARAMS t{x + 15,
+                    y + 252,
+                    70,
+                    47,
+                    shunt,
+                    8500,
+                    -5000,
+                    "%.0f\xB0"
+                    "C",
+                    "SHUNT",
+                    -2000,
+                    -1000,
+                    8000,
+                    7000,
+                    100,
+                    0};
     uguithermometer_DrawSideValue(&t);
 
     INDICATOR_PARAMS lamp{};
@@ -135,17 +149,45 @@ TEST(ElementGallery, EveryElementAtPageSizesAndValues) {
     const int32_t temps[4] = {-150, 200, 480, 700};
     for (int i = 0; i < 4; ++i) {
         const int x = 940 + i * 90;
-        ELEMENT_PARAMS b = Record(x, 370, 70 + (i & 1) * 10, 160, volts[i], 2500, 3650,
-                                  "%.2f V", 1000);
+        ELEMENT_PARAMS b =
+            Record(x, 370, 70 + (i & 1) * 10, 160, volts[i], 2500, 3650, "%.2f V", 1000);
         b.t1 = 2800, b.t2 = 3000, b.t3 = 3600, b.t4 = 3500;
         uguibattery_DrawUpright(&b);
         GUI_SelectFont(&FONT_20B);
-        THERMO_PARAMS t{x, 540, 70, 80, temps[i], 600, -200, "%.1f\xB0" "C", "T",
-                        -200, 0, 550, 450, 10, 0};
+        THERMO_PARAMS t{x,
+                        540,
+                        70,
+                        80,
+                        temps[i],
+                        600,
+                        -200,
+                        "%.1f\xB0"
+                        "C",
+                        "T",
+                        -200,
+                        0,
+                        550,
+                        450,
+                        10,
+                        0};
         uguithermometer_DrawBottomValue(&t);
         GUI_SelectFont(&FONT_20B);
-        THERMO_PARAMS u{x, 640, 85, 65, temps[i] / 10, 75, -20, "%d\xB0" "C", "Int",
-                        -20, -10, 70, 60, 1, 0};
+        THERMO_PARAMS u{x,
+                        640,
+                        85,
+                        65,
+                        temps[i] / 10,
+                        75,
+                        -20,
+                        "%d\xB0"
+                        "C",
+                        "Int",
+                        -20,
+                        -10,
+                        70,
+                        60,
+                        1,
+                        0};
         uguithermometer_DrawBottomValue(&u);
     }
 
@@ -153,7 +195,8 @@ TEST(ElementGallery, EveryElementAtPageSizesAndValues) {
     Title("Captioned gauges, lying batteries", 10, 750);
     const int32_t amps[4] = {1200, 15000, 27000, 31000};
     for (int i = 0; i < 4; ++i) {
-        ELEMENT_PARAMS g = Record(10 + (i & 1) * 110 + (i / 2) * 230, 775, 85, 109, amps[i], 0, 30000, "%.1fA", 1000);
+        ELEMENT_PARAMS g = Record(10 + (i & 1) * 110 + (i / 2) * 230, 775, 85, 109, amps[i], 0,
+                                  30000, "%.1fA", 1000);
         g.t1 = -1, g.t2 = -1, g.t3 = 29000, g.t4 = 25000;
         g.caption = "Chg Current";
         uguigauge_DrawCaptioned(&g);
@@ -166,8 +209,8 @@ TEST(ElementGallery, EveryElementAtPageSizesAndValues) {
     // Lying batteries (no page uses them; a typical size).
     const int32_t charge[4] = {5, 45, 85, 100};
     for (int i = 0; i < 4; ++i) {
-        ELEMENT_PARAMS b = Record(200 + (i & 1) * 160, 890 + (i / 2) * 60, 150, 50, charge[i],
-                                  0, 100, "%d", 1);
+        ELEMENT_PARAMS b =
+            Record(200 + (i & 1) * 160, 890 + (i / 2) * 60, 150, 50, charge[i], 0, 100, "%d", 1);
         b.t1 = 10, b.t2 = 30, b.t3 = 95, b.t4 = 80;
         uguibattery_DrawLying(&b);
     }
@@ -188,7 +231,7 @@ TEST(ElementGallery, EveryElementAtPageSizesAndValues) {
         const char* label;
         uint32_t state;
     };
-    const Lamp lamps[] = {{30, 21, "ERR", 2}, {30, 25, "BL", 1},  {35, 25, "LVP", 0},
+    const Lamp lamps[] = {{30, 21, "ERR", 2}, {30, 25, "BL", 1},     {35, 25, "LVP", 0},
                           {65, 25, "OVP", 1}, {100, 25, "OUT 1", 2}, {80, 25, "HEATER", 1}};
     int ly = 775;
     for (const Lamp& l : lamps) {
@@ -226,9 +269,9 @@ TEST(ElementGallery, EveryElementAtPageSizesAndValues) {
         for (int x = 0; x < kZw * kZoom; ++x)
             zoom[size_t(y) * kZw * kZoom + x] = f.At(kZx + x / kZoom, kZy + y / kZoom);
     const std::string zoom_path = std::string(VELTRA_BINARY_DIR) + "/element_gallery_zoom.png";
-    ASSERT_EQ(HOST_WritePNGPixels(zoom_path.c_str(), zoom.data(), kZw * kZoom, kZh * kZoom,
-                                  kZw * kZoom),
-              0);
+    ASSERT_EQ(
+        HOST_WritePNGPixels(zoom_path.c_str(), zoom.data(), kZw * kZoom, kZh * kZoom, kZw * kZoom),
+        0);
     EXPECT_TRUE(out.lines.empty()) << out.lines[0];
 }
 

@@ -72,7 +72,7 @@ TEST(GaugeMath, MapLinear) {
     EXPECT_EQ(uguigauge_MapLinear(25, 0, 100, 90, 450), 180);
     EXPECT_EQ(uguigauge_MapLinear(100, 0, 100, 90, 450), 450);
     EXPECT_EQ(uguigauge_MapLinear(-50, 0, 100, 90, 450), -90);
-    EXPECT_EQ(uguigauge_MapLinear(1, 0, 3, 0, 10), 3); // truncated
+    EXPECT_EQ(uguigauge_MapLinear(1, 0, 3, 0, 10), 3);              // truncated
     EXPECT_EQ(uguigauge_MapLinear(2e9f, 0, 1, 90, 450), INT32_MAX); // held to int range
     EXPECT_TRUE(out.lines.empty());
     EXPECT_EQ(uguigauge_MapLinear(5, 7, 7, 90, 450), -1);
@@ -204,9 +204,9 @@ TEST(ThermometerLayout, ThresholdsAreStrict) {
     p.cold = 10;
     p.warm = 30;
     p.hot = 40;
-    const std::pair<int32_t, GUI_COLOUR> cases[] = {
-        {-1, 0x800000}, {0, 0xFF0000}, {9, 0xFF0000}, {10, kG},
-        {30, kG},       {31, kY},      {40, kY},      {41, kR}};
+    const std::pair<int32_t, GUI_COLOUR> cases[] = {{-1, 0x800000}, {0, 0xFF0000}, {9, 0xFF0000},
+                                                    {10, kG},       {30, kG},      {31, kY},
+                                                    {40, kY},       {41, kR}};
     for (const auto& [value, colour] : cases) {
         p.value = value;
         EXPECT_EQ(uguithermometer_MercuryColour(&p), colour) << value;
@@ -245,7 +245,7 @@ TEST(OtherLayout, PictogramGeometry) {
     // The bolt as described for the 50 x 100 body.
     GUI_POINT bolt[7];
     ELEMENT_BoltPoints(50, 100, bolt);
-    const GUI_POINT want[7] = {{0, 0},     {10, -35}, {5, -35}, {10, -55},
+    const GUI_POINT want[7] = {{0, 0},    {10, -35}, {5, -35}, {10, -55},
                                {-8, -55}, {-8, -25}, {-2, -25}};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(bolt[i].x, want[i].x) << i;
