@@ -12,6 +12,8 @@ bool APP_StopRequested() { return g_stop.load(std::memory_order_acquire); }
 
 void APP_RequestStop() { g_stop.store(true, std::memory_order_release); }
 
+void APP_ResetStop() { g_stop.store(false, std::memory_order_release); }
+
 void APP_SleepMs(int milliseconds) {
     // Long sleeps (start picture, reset notice) are cut into slices so a stop is prompt.
     while (milliseconds > 0 && !APP_StopRequested()) {

@@ -4,5 +4,8 @@
 
 bool APP_StopRequested();
 void APP_RequestStop();
+// Withdraws a stop once every task that saw it has ended (its thread joined), so that tasks
+// started again afterwards in the same process run instead of leaving at once.
+void APP_ResetStop();
 // Sleeps up to the given milliseconds, returning early when a stop is requested.
 void APP_SleepMs(int milliseconds);

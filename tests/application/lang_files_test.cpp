@@ -155,6 +155,7 @@ TEST_F(LangFilesTest, EnglishFileDecidesTheResult) {
     EXPECT_EQ(LANG_LoadFiles(), 0);
     EXPECT_STREQ(GUI_Lang_GetText(0), "English");
     EXPECT_NE(g_diagnostics.find("l_de.txt: cannot be opened"), std::string::npos);
+    EXPECT_EQ(GUI_Lang_GetNumTexts(LANG_GERMAN), 0) << "German texts of the earlier load stayed";
 }
 
 TEST_F(LangFilesTest, UnreadableFilesAreRefused) {

@@ -101,9 +101,13 @@ Tasks::~Tasks() {
 }
 
 void Tasks::Stop() {
+    if (!connection_.joinable() && !master_.joinable()) return;
     APP_RequestStop();
     if (connection_.joinable()) connection_.join();
     if (master_.joinable()) master_.join();
+    // The next case starts its own tasks, with the default timeouts.
+    APP_ResetStop();
+    Gateway_SetTimeoutsForTests(10000, 10000);
 }
 
 std::string WriteScenario(const ScratchFolder& folder, const char* name, const char* text) {

@@ -218,6 +218,8 @@ TEST(GatewayTask, PortFromTheEnvironmentWins) {
     PostConnect("1");
     EXPECT_EQ(TakeStatuses(1), std::vector<int32_t>{STATUS_OK});
     EXPECT_EQ(Read(1, 1), 0);
+    tasks.Stop();
+    unsetenv("VELTRA_GATEWAY_PORT"); // later cases connect to the port they name
 }
 
 TEST(GatewayTask, StopEndsAnExchangeInFlight) {

@@ -63,8 +63,17 @@ class MasterTest : public ::testing::Test {
     void SetUp() override {
         for (size_t n = 0; n < g_texts.size(); ++n)
             g_texts[n] = "T" + std::to_string(n);
+        {
+            std::lock_guard<std::mutex> guard(g_screen_lock);
+            g_banner.clear();
+            g_info.clear();
+            g_titles.clear();
+            g_shown = 0;
+        }
         MB_SetUiHooks(&kRecordingHooks);
         Master_SetPauseForTests(1);
+        // Every case starts from the empty list and store the GUI task leaves after a loss.
+        DEV_Clear();
         // Names files go to a scratch data folder.
         setenv("APPDATA", scratch_.Path().c_str(), 1);
         DATA_CreateFolder();

@@ -113,6 +113,10 @@ void Release(Language* language) {
 
 void GUI_Lang_SetCount(int count) {
     GUI_LockGuard lock;
+    // A new set of languages starts empty: a language whose file is missing at the next load
+    // must not keep the texts of an earlier load.
+    for (Language& language : g_languages)
+        Release(&language);
     g_count = count < 0 ? 0 : (count > GUI_LANG_MAX_LANGUAGES ? GUI_LANG_MAX_LANGUAGES : count);
 }
 

@@ -12,8 +12,9 @@
 // Languages the module can hold; a larger count is cut to this.
 inline constexpr int GUI_LANG_MAX_LANGUAGES = 8;
 
-// Sets the number of languages (0 to GUI_LANG_MAX_LANGUAGES); loads and selections of an index
-// at or above it are refused.
+// Sets the number of languages (0 to GUI_LANG_MAX_LANGUAGES), each without texts: texts
+// loaded before are released (and no longer valid). Loads and selections of an index at or
+// above the number are refused.
 void GUI_Lang_SetCount(int count);
 int GUI_Lang_GetCount();
 

@@ -112,6 +112,11 @@ TEST_F(LangTest, LanguageWithoutTextsGivesNoText) {
     // German missing: with it selected every text is missing.
     GUI_Lang_Select(1);
     EXPECT_EQ(GUI_Lang_GetText(0), nullptr);
+    // Setting the number again starts every language empty, also one loaded before.
+    Texts("deutsch\n", 1);
+    GUI_Lang_SetCount(2);
+    EXPECT_EQ(GUI_Lang_GetNumTexts(0), 0);
+    EXPECT_EQ(GUI_Lang_GetText(0), nullptr);
 }
 
 TEST_F(LangTest, IndexNotBelowTheCountIsRefusedAndLoadsNothing) {
