@@ -1,5 +1,6 @@
 // Outlines of straight edges filled with exact area coverage. Curves become chords that
-// straddle the curve, close enough that no pixel's coverage is off by 1/64.
+// straddle the curve, close enough that a pixel's coverage is off by about one level in 255
+// at most.
 //
 // The fill runs a row at a time over the edges crossing the row. Each edge adds, in every
 // pixel cell it passes, the height it crosses there (its cover, which also reaches every pixel

@@ -379,3 +379,20 @@ TEST(DrawAA, ChordsStayWithinTheirBoundOfTheCurve) {
         }
     }
 }
+
+// Far larger shapes than the display cost no more than the rows and columns they show.
+TEST(DrawAA, HugeShapesAreDrawnOnlyWhereTheyShow) {
+    Frame f(50, 40);
+    f.Fill(0);
+    GUI_SetAAFactor(6);
+    GUI_FillCircleAA(25, 20, 2000000000);
+    EXPECT_EQ(f.CountNot(kWhite), 0);
+    f.Fill(0);
+    GUI_SetLineWidth(255);
+    GUI_DrawArcAA(25, 20 + 1000000, 1000000, 1000000, 0, 180);
+    EXPECT_EQ(f.CountNot(kWhite), 0);
+    f.Fill(0);
+    const GUI_POINT wide[] = {{-32768, -32768}, {32767, -32760}, {32767, 32767}, {-32768, 32767}};
+    GUI_FillPolygonAA(wide, 4, 0, 0);
+    EXPECT_EQ(f.CountNot(kWhite), 0);
+}
