@@ -28,7 +28,9 @@ void GUI_ConfigureMemory() {
     GUI_ALLOC_SetArena(arena, sizeof arena);
     GUI_SetDefaultFont(&FONT_16);
 }
-void GUI_ConfigureDisplay() { GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT); }
+void GUI_ConfigureDisplay() {
+    GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
+}
 
 namespace {
 
@@ -37,7 +39,9 @@ constexpr int kH = 480;
 
 // ---- Our pages ----------------------------------------------------------------------------
 
-void Set32(RegisterCell* w, int index, int32_t v) { Reg_Set32(w, index, static_cast<uint32_t>(v)); }
+void Set32(RegisterCell* w, int index, int32_t v) {
+    Reg_Set32(w, index, static_cast<uint32_t>(v));
+}
 
 void FillCorvo(RegisterCell* w, int k) {
     Set32(w, 128, 40000 + 5000 * k); // state of charge x 1000
@@ -55,7 +59,8 @@ void FillCorvo(RegisterCell* w, int k) {
     Reg_Set(w, 237, 11000);
     Reg_Set(w, 238, 14500);
     Reg_Set(w, 103, static_cast<uint16_t>(2300 + 100 * k));
-    for (int r = 0; r < 4; ++r) Reg_Set(w, 124 + r, r == 0 ? 0x1234 : 0);
+    for (int r = 0; r < 4; ++r)
+        Reg_Set(w, 124 + r, r == 0 ? 0x1234 : 0);
     Reg_Set(w, 130, 0);
     Reg_Set(w, 131, 1);
 }
@@ -94,7 +99,8 @@ Ours& Pages() {
         QUEUE_Init();
         DEV_BeginSearch();
         DEV_CreateDisplayGroup(1);
-        for (int unit = 10; unit < 19; ++unit) DEV_AppendDevice(unit, DEV_FindSearchType(500));
+        for (int unit = 10; unit < 19; ++unit)
+            DEV_AppendDevice(unit, DEV_FindSearchType(500));
         for (int i = 0; i < g_device_list.device_count.load(); ++i) {
             DeviceEntry& e = g_device_list.entries[static_cast<size_t>(i)];
             if (e.type.load() == DEV_FindSearchType(500)) FillCorvo(e.registers.load(), i);
@@ -102,8 +108,8 @@ Ours& Pages() {
         FillHome(g_device_list.entries[1].registers.load());
         const DeviceType* corvo = DeviceTypeTable[DEV_TYPE_CORVO_500];
         const DeviceType* home = DeviceTypeTable[DEV_TYPE_HOME];
-        o.corvo = WM_CreateWindowAsChild(2, 55, MAINSCREEN_PageWidth(corvo), 425, 0,
-                                         WM_CF_VISIBLE, MAINSCREEN_PageCallback, 0);
+        o.corvo = WM_CreateWindowAsChild(2, 55, MAINSCREEN_PageWidth(corvo), 425, 0, WM_CF_VISIBLE,
+                                         MAINSCREEN_PageCallback, 0);
         g_page_windows[0] = o.corvo;
         g_page_types[0] = corvo;
         o.home = WM_CreateWindowAsChild(2, 55, 798, 425, 0, 0, MAINSCREEN_PageCallback, 0);
@@ -247,7 +253,10 @@ void CairoCorvoTile(cairo_t* cr, double x) {
     cairo_arc(cr, x + 24, 295, 5, 0, 2 * M_PI);
     cairo_fill(cr);
     FillRound(cr, 0x808080, x + 29, 257, x + 85, 277, 5);
-    Text(cr, 0x00FF00, 16, "24\xC2\xB0" "C", x + 40, 258);
+    Text(cr, 0x00FF00, 16,
+         "24\xC2\xB0"
+         "C",
+         x + 40, 258);
     Text(cr, 0x808080, 13, "SHUNT", x + 40, 285);
     // Counter box and two lamps.
     FillRound(cr, 0x808080, x + 10, 315, x + 210, 340, 5);
@@ -263,7 +272,8 @@ void CairoCorvoPage(cairo_t* cr) {
     cairo_translate(cr, 2, 55);
     cairo_rectangle(cr, 0, 0, 798, 425);
     cairo_clip(cr);
-    for (int k = 0; k < 4; ++k) CairoCorvoTile(cr, 5 + 225 * k);
+    for (int k = 0; k < 4; ++k)
+        CairoCorvoTile(cr, 5 + 225 * k);
     cairo_restore(cr);
 }
 
@@ -279,9 +289,10 @@ void CairoHomePage(cairo_t* cr) {
     cairo_translate(cr, 2, 55);
     Frame(cr, 5, 785, 382);
     Text(cr, 0xFFFFFF, 16, "Home", 370, 10);
-    const char* lines[] = {"Ubat:  12.84 V", "Ibat:  008.2 A", "Iin:   019.4 A",
-                           "Iout:  009.3 A", "Cnt:   052.0 Ah"};
-    for (int i = 0; i < 5; ++i) Text(cr, 0x00FF00, 13, lines[i], 15, 45 + 20 * i);
+    const char* lines[] = {"Ubat:  12.84 V", "Ibat:  008.2 A", "Iin:   019.4 A", "Iout:  009.3 A",
+                           "Cnt:   052.0 Ah"};
+    for (int i = 0; i < 5; ++i)
+        Text(cr, 0x00FF00, 13, lines[i], 15, 45 + 20 * i);
     Text(cr, 0x00FF00, 13, "Remaining time:   3d  7h 42m", 560, 45);
     BigGauge(cr, 15, 155, 200, 0.6, "245 W");
     BigGauge(cr, 580, 155, 200, 0.4, "120 W");
@@ -310,7 +321,8 @@ void CairoHomePage(cairo_t* cr) {
     cairo_new_path(cr);
     cairo_arc(cr, 680, 270, 20, 0, 2 * M_PI);
     cairo_fill(cr);
-    for (int i = 0; i < 5; ++i) FillRound(cr, 0x808080, 665, 290 + 6 * i, 690, 294 + 6 * i, 1);
+    for (int i = 0; i < 5; ++i)
+        FillRound(cr, 0x808080, 665, 290 + 6 * i, 690, 294 + 6 * i, 1);
     GradientRound(cr, 367, 205, 417, 305, 2);
     FillRound(cr, 0x808080, 384, 195, 400, 202, 1);
     Rgb(cr, 0x00FFFF);

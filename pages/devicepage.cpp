@@ -129,9 +129,9 @@ ELEMENT_PARAMS Params(const Source& s, const PageElement& e, int x, int y) {
 // ---- Fonts ----
 
 // The catalogue without FONT_8X16, smallest first.
-const GUI_FONTDEF* const kFitFonts[] = {&FONT_8,   &FONT_10,  &FONT_10B, &FONT_13,  &FONT_13B,
-                                        &FONT_13H, &FONT_13HB, &FONT_16, &FONT_16B, &FONT_20,
-                                        &FONT_20B, &FONT_24,  &FONT_24B, &FONT_32,  &FONT_32B};
+const GUI_FONTDEF* const kFitFonts[] = {&FONT_8,   &FONT_10,   &FONT_10B, &FONT_13,  &FONT_13B,
+                                        &FONT_13H, &FONT_13HB, &FONT_16,  &FONT_16B, &FONT_20,
+                                        &FONT_20B, &FONT_24,   &FONT_24B, &FONT_32,  &FONT_32B};
 
 // The largest font in which the text is narrower than max_width and lower than max_height;
 // FONT_8 when none is. Leaves the chosen font selected.
@@ -180,8 +180,8 @@ void DrawThermometer(const Source& s, const PageElement& e, int x, int y, bool s
 
 void DrawLamp(const Source& s, const PageElement& e, int x, int y) {
     bool found = false;
-    const int32_t state = DEVPAGE_LedState(e.led_table, Value(s, e.value_register, e.value_type),
-                                           &found);
+    const int32_t state =
+        DEVPAGE_LedState(e.led_table, Value(s, e.value_register, e.value_type), &found);
     if (!found) DBG_Printf("WARNING: LED VALUE NOT FOUND IN TABLE!\n");
     g_lamp.x0 = x + e.x;
     g_lamp.y0 = y + e.y;
@@ -314,21 +314,19 @@ void MakeButton(const PageElement& e, int x, int y, WM_HANDLE window, DeviceEntr
 }
 
 // Shows the tile's buttons and enables the one of this element by its second register (a
-// button without one is never disabled).
+// button without one keeps -1 as its word and is never disabled). The tile's first drawing
+// already applies it, so a button that is not allowed is never shown enabled.
 void UpdateButtons(const Source& s, const PageElement& e, DeviceEntry* entry) {
     for (int32_t i = 0; i < entry->tile_widget_count && i < DEV_TILE_WIDGETS; ++i) {
         const WM_HANDLE button = entry->tile_widgets[i];
         WM_ShowWin(button);
         int32_t word = -1;
         BUTTON_ReadUserBytes(button, &word, sizeof word);
-        if (word < 0 || word != e.number) continue;
-        const bool allowed = Value(s, e.second_register, e.value_type) != 0;
-        if (allowed != WM_IsEnabled(button)) {
-            if (allowed)
-                WM_EnableWin(button);
-            else
-                WM_DisableWin(button);
-        }
+        if (word < 0 || word != e.number || e.second_register < 0) continue;
+        if (Value(s, e.second_register, e.value_type) != 0)
+            WM_EnableWin(button);
+        else
+            WM_DisableWin(button);
     }
 }
 
@@ -414,8 +412,6 @@ void DrawSwitch(const Source& s, const PageElement& e, int x, int y) {
 
 // ---- Custom names ----
 
-bool IsDisplayMember(const DeviceEntry& entry) { return DEV_IsDisplayMember(entry); }
-
 ConfigIdentity DisplayIdentity() {
     ConfigIdentity identity;
     const RegisterCell* map = g_register_store.data();
@@ -432,7 +428,7 @@ void StoreCustomNames() {
     bool failed = false;
     for (int32_t i = 0; i < count;) {
         const DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
-        if (IsDisplayMember(entry)) {
+        if (DEV_IsDisplayMember(entry)) {
             for (int32_t k = 0; k < DEV_GROUP_SIZE && i + k < count; ++k) {
                 const DeviceEntry& member = g_device_list.entries[static_cast<size_t>(i + k)];
                 if (CONFIG_SetPageName(identity, kPageKeys[k], member.custom_name) != 1)
@@ -448,13 +444,12 @@ void StoreCustomNames() {
 }
 
 void SetCustomName(DeviceEntry& entry, const char* name) {
-    std::snprintf(entry.custom_name, sizeof entry.custom_name, "%.*s", CONFIG_NAME_SIZE - 1,
-                  name);
+    std::snprintf(entry.custom_name, sizeof entry.custom_name, "%.*s", CONFIG_NAME_SIZE - 1, name);
 }
 
 void ShowDefaultName(const DeviceEntry& entry, WM_HANDLE field) {
     char shown[DEV_NAME_SIZE + 16];
-    if (IsDisplayMember(entry))
+    if (DEV_IsDisplayMember(entry))
         std::snprintf(shown, sizeof shown, "%s", entry.name);
     else
         std::snprintf(shown, sizeof shown, "%s:%d", entry.name,
@@ -526,8 +521,8 @@ Conv Rewrite(const char* format, char* out, size_t size) {
 
 // ---- The arithmetic ----
 
-int DEVPAGE_FormatValue(char* buffer, int size, const char* format, int64_t value,
-                        int32_t offset, int32_t divisor) {
+int DEVPAGE_FormatValue(char* buffer, int size, const char* format, int64_t value, int32_t offset,
+                        int32_t divisor) {
     if (buffer == nullptr || size <= 0) return -1;
     buffer[0] = '\0';
     if (format == nullptr || divisor == 0) return -1;
@@ -621,7 +616,9 @@ DEVPAGE_SwitchMarks DEVPAGE_SwitchMarksFor(int64_t state, int32_t current, int32
     return marks;
 }
 
-int DEVPAGE_SwitchBlinkPhase(int now_ms) { return (now_ms / 500) % 2 != 0 ? 1 : 0; }
+int DEVPAGE_SwitchBlinkPhase(int now_ms) {
+    return (now_ms / 500) % 2 != 0 ? 1 : 0;
+}
 
 void DEVPAGE_FitName(const char* text, const char* suffix, int max_width, int max_name,
                      int (*width)(const char* text), char* name, int name_size, char* shown,
@@ -637,7 +634,9 @@ void DEVPAGE_FitName(const char* text, const char* suffix, int max_width, int ma
     }
 }
 
-void DEVPAGE_SetWallClockForTests(int64_t (*now_seconds)()) { g_wall_clock = now_seconds; }
+void DEVPAGE_SetWallClockForTests(int64_t (*now_seconds)()) {
+    g_wall_clock = now_seconds;
+}
 
 void DEVPAGE_ResetForTests() {
     g_lamp = INDICATOR_PARAMS{};
@@ -685,10 +684,7 @@ int DEVPAGE_DrawElements(int x, int y, const DeviceType* type, WM_HANDLE window,
                 break;
             case PE_KIND_BUTTON:
                 if (entry->widgets_made == 0) MakeButton(e, x, y, window, entry);
-                if (e.second_register >= 0) UpdateButtons(s, e, entry);
-                else
-                    for (int32_t w = 0; w < entry->tile_widget_count && w < DEV_TILE_WIDGETS; ++w)
-                        WM_ShowWin(entry->tile_widgets[w]);
+                UpdateButtons(s, e, entry);
                 break;
             case PE_KIND_TEXT:
                 DrawValueText(s, e, x, y, window);
@@ -777,7 +773,7 @@ void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field) {
     DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(index)];
     const DeviceType* type = entry.type.load(std::memory_order_acquire);
     DEVPAGE_CHECK(type != nullptr && type->page_layout != nullptr);
-    const bool member = IsDisplayMember(entry);
+    const bool member = DEV_IsDisplayMember(entry);
 
     if (text[0] == '\0' || std::strcmp(text, entry.name) == 0) {
         // Back to the device's own name: the field shows the default again.
@@ -786,7 +782,8 @@ void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field) {
     } else {
         char suffix[16] = "";
         if (!member)
-            std::snprintf(suffix, sizeof suffix, ":%d", entry.unit_id.load(std::memory_order_relaxed));
+            std::snprintf(suffix, sizeof suffix, ":%d",
+                          entry.unit_id.load(std::memory_order_relaxed));
         char name[CONFIG_NAME_SIZE];
         char shown[CONFIG_NAME_SIZE + sizeof suffix];
         DEVPAGE_FitName(text, suffix, type->page_layout->tile_width - 5, CONFIG_NAME_SIZE - 1,

@@ -45,8 +45,8 @@ void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field);
 // argument of its own kind whatever the divisor (an integer conversion a whole number, a
 // floating one a double); a format without a conversion prints alone. Returns the length, or
 // -1 (empty text) for a divisor of 0 or a format that is not one number conversion.
-int DEVPAGE_FormatValue(char* buffer, int size, const char* format, int64_t value,
-                        int32_t offset, int32_t divisor);
+int DEVPAGE_FormatValue(char* buffer, int size, const char* format, int64_t value, int32_t offset,
+                        int32_t divisor);
 
 // LED state of a value: the first equal pair of the table (at most LED_TABLE_SIZE pairs);
 // 0 and *found false when none matches.
@@ -63,8 +63,8 @@ int32_t DEVPAGE_ChargeBlinkStep(DEVPAGE_ChargeBlink* blink, bool active, int64_t
 // Pictogram anchors of the power and charge gauges, integer arithmetic with each division
 // done before its multiplication. (x, y, w, h) is the element's rectangle on the window.
 struct DEVPAGE_SolarSymbol {
-    int sun_x, sun_y, radius;   // the sun, ray length = radius
-    int panel_x, panel_y;       // the panel's top-left
+    int sun_x, sun_y, radius; // the sun, ray length = radius
+    int panel_x, panel_y;     // the panel's top-left
 };
 DEVPAGE_SolarSymbol DEVPAGE_SolarAt(int x, int y, int w, int h);
 void DEVPAGE_BulbAt(int x, int y, int w, int h, int* bx, int* by);

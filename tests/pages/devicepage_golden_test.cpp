@@ -18,7 +18,9 @@ using pagetest::PageTest;
 
 constexpr int kPageX = 2, kPageY = 55, kPageW = 798, kPageH = 425;
 
-int64_t FixedWallClock() { return 1000; }
+int64_t FixedWallClock() {
+    return 1000;
+}
 
 class GoldenPage : public PageTest {
   protected:
@@ -26,7 +28,8 @@ class GoldenPage : public PageTest {
         PageTest::SetUp();
         DEVPAGE_SetWallClockForTests(FixedWallClock);
         // Sun rays at full length, lamps in alarm on their alarm colour.
-        while (ELEMENT_GetSunPhase() != 2) ELEMENT_AdvanceSunPhase();
+        while (ELEMENT_GetSunPhase() != 2)
+            ELEMENT_AdvanceSunPhase();
         std::memset(g_page_windows, 0, sizeof g_page_windows);
     }
     void TearDown() override {

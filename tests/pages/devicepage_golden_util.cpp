@@ -85,7 +85,9 @@ DebugCapture::DebugCapture() {
     Clear();
     DBG_SetSink(Sink);
 }
-DebugCapture::~DebugCapture() { DBG_SetSink(nullptr); }
+DebugCapture::~DebugCapture() {
+    DBG_SetSink(nullptr);
+}
 std::string DebugCapture::Text() const {
     std::lock_guard<std::mutex> guard(g_debug_lock);
     return g_debug;
@@ -168,7 +170,8 @@ void SetValue(RegisterCell* window, int32_t index, int32_t type, int64_t value) 
         }
         case REG_TYPE_U64:
             for (int k = 0; k < 4; ++k)
-                Reg_Set(window, index + k, static_cast<uint16_t>(static_cast<uint64_t>(value) >> (16 * k)));
+                Reg_Set(window, index + k,
+                        static_cast<uint16_t>(static_cast<uint64_t>(value) >> (16 * k)));
             break;
         case REG_TYPE_U8_HIGH:
         case REG_TYPE_S8_HIGH:
@@ -279,13 +282,21 @@ void FillFixedValues(const DeviceEntry& entry, int seed) {
         FillElement(w, layout.elements[i], i + seed);
     // Tile status 0 (not greyed) where the type keeps one.
     switch (type->type_id) {
-        case 100: case 101: case 102: case 103: case 104:
+        case 100:
+        case 101:
+        case 102:
+        case 103:
+        case 104:
             SetValue(w, 190, REG_TYPE_U16, 0);
             break;
-        case 1024: case 1025: case 1026:
+        case 1024:
+        case 1025:
+        case 1026:
             SetValue(w, 827, REG_TYPE_U16, 0);
             break;
-        case 500: case 501: case 502:
+        case 500:
+        case 501:
+        case 502:
             SetValue(w, 236, REG_TYPE_U16, 0);
             break;
         default:
@@ -326,8 +337,10 @@ void ListFull() {
 void ListWide() {
     DEV_BeginSearch();
     DEV_CreateDisplayGroup(1);
-    for (int32_t unit = 10; unit <= 18; ++unit) DEV_AppendDevice(unit, DEV_FindSearchType(500));
-    for (int32_t unit = 20; unit <= 24; ++unit) DEV_AppendDevice(unit, DEV_FindSearchType(100));
+    for (int32_t unit = 10; unit <= 18; ++unit)
+        DEV_AppendDevice(unit, DEV_FindSearchType(500));
+    for (int32_t unit = 20; unit <= 24; ++unit)
+        DEV_AppendDevice(unit, DEV_FindSearchType(100));
     FillAll();
     // One meter discharging: its current gauge runs the other way.
     SetValue(g_device_list.entries[static_cast<size_t>(DEV_FindUnit(14))].registers.load(), 114,
@@ -392,7 +405,8 @@ std::string CompareWithGolden(const std::string& folder, const std::string& name
     if (!ReadPng(path, &expected, &w, &h))
         return "no reference picture " + path + " (scripts/regen-golden makes it)";
     std::vector<uint32_t> diff;
-    const int bad = w == width && h == height ? CountDifferences(pixels, expected, kTolerance, &diff) : -1;
+    const int bad =
+        w == width && h == height ? CountDifferences(pixels, expected, kTolerance, &diff) : -1;
     if (bad == 0) return "";
     const std::string actual = folder + name + ".actual.png";
     HOST_WritePNGPixels(actual.c_str(), pixels.data(), width, height, width);

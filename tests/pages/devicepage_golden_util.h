@@ -61,7 +61,9 @@ void ListWide();
 std::string CompareWithGolden(const std::string& folder, const std::string& name,
                               const std::vector<uint32_t>& pixels, int width, int height);
 #ifdef VELTRA_SOURCE_DIR
-inline std::string GoldenFolder() { return std::string(VELTRA_SOURCE_DIR) + "/tests/pages/golden/"; }
+inline std::string GoldenFolder() {
+    return std::string(VELTRA_SOURCE_DIR) + "/tests/pages/golden/";
+}
 #endif
 
 // Pixel comparison with a tolerance per channel: the count of pixels that differ by more,

@@ -132,8 +132,8 @@ TEST(DevicePageArithmetic, SwitchGeometryAndMarks) {
         int32_t current;
         bool drawn, up, down;
     } cases[] = {
-        {1, -6, true, true, false}, {1, -5, true, false, false}, {1, 6, true, false, true},
-        {2, -6, true, true, false}, {2, 6, true, false, false},  {3, 6, true, false, true},
+        {1, -6, true, true, false},  {1, -5, true, false, false},  {1, 6, true, false, true},
+        {2, -6, true, true, false},  {2, 6, true, false, false},   {3, 6, true, false, true},
         {3, -6, true, false, false}, {0, -60, true, false, false}, {4, 60, false, false, false},
     };
     for (const Case& c : cases) {
@@ -147,7 +147,9 @@ TEST(DevicePageArithmetic, SwitchGeometryAndMarks) {
     EXPECT_EQ(DEVPAGE_SwitchBlinkPhase(1000), 0);
 }
 
-int EightPerChar(const char* text) { return 8 * static_cast<int>(std::strlen(text)); }
+int EightPerChar(const char* text) {
+    return 8 * static_cast<int>(std::strlen(text));
+}
 
 TEST(DevicePageArithmetic, NamesAreCutToTheTileKeepingTheSuffix) {
     char name[30], shown[40];
@@ -158,8 +160,7 @@ TEST(DevicePageArithmetic, NamesAreCutToTheTileKeepingTheSuffix) {
     DEVPAGE_FitName("Shed", ":3", 200, 29, EightPerChar, name, sizeof name, shown, sizeof shown);
     EXPECT_STREQ(shown, "Shed:3");
     // Never below one character of the name, and never more than the name's capacity.
-    DEVPAGE_FitName("Anything", ":70", 1, 29, EightPerChar, name, sizeof name, shown,
-                    sizeof shown);
+    DEVPAGE_FitName("Anything", ":70", 1, 29, EightPerChar, name, sizeof name, shown, sizeof shown);
     EXPECT_STREQ(shown, "A:70");
     DEVPAGE_FitName("abcdefghijklmnopqrstuvwxyz0123456789", "", 1000, 29, EightPerChar, name,
                     sizeof name, shown, sizeof shown);
@@ -274,7 +275,9 @@ TEST_F(PageTest, CeltonBalancerLampBlinksBlueAndWarnsOnUnknownValues) {
     EXPECT_EQ(At(bx, by), Px(0x808080));
 }
 
-bool Enabled(WM_HANDLE button) { return WM_IsEnabled(button); }
+bool Enabled(WM_HANDLE button) {
+    return WM_IsEnabled(button);
+}
 
 TEST_F(PageTest, ButtonsAreMadeOnceShownWhileOnlineAndEnabledByTheirSecondRegister) {
     DEV_BeginSearch();
@@ -310,10 +313,12 @@ TEST_F(PageTest, ButtonsAreMadeOnceShownWhileOnlineAndEnabledByTheirSecondRegist
 
     entry.state.store(0); // offline: hidden
     Repaint();
-    for (int k = 0; k < 3; ++k) EXPECT_FALSE(WM_IsVisible(entry.tile_widgets[k]));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_FALSE(WM_IsVisible(entry.tile_widgets[k]));
     entry.state.store(1); // answering again: back
     Repaint();
-    for (int k = 0; k < 3; ++k) EXPECT_TRUE(WM_IsVisible(entry.tile_widgets[k]));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_TRUE(WM_IsVisible(entry.tile_widgets[k]));
 }
 
 MasterMessage TakeWrite() {
@@ -429,7 +434,9 @@ TEST_F(PageTest, SwitchDiagramContactsFollowTheStateAndTheMarksBlinkWithTheCurre
 }
 
 int64_t g_wall = 0;
-int64_t TestWall() { return g_wall; }
+int64_t TestWall() {
+    return g_wall;
+}
 
 TEST_F(PageTest, ChargingSymbolBlinksOnTheWallClockWhileTheBatteryCurrentIsAbove50) {
     DEV_BeginSearch();
@@ -455,9 +462,9 @@ TEST_F(PageTest, ChargingSymbolBlinksOnTheWallClockWhileTheBatteryCurrentIsAbove
 
 // A name field like the main screen's, for the device at list index `index`.
 WM_HANDLE NameField(WM_HANDLE page, int slot, int32_t index, const char* text) {
-    const WM_HANDLE field = TEXT_CreateUser(8, 8, 180, 24, page, WM_CF_VISIBLE,
-                                            GUI_ALIGN_HCENTER | GUI_ALIGN_VCENTER,
-                                            MAIN_ID_NAME_FIELD + slot, text, sizeof(int32_t));
+    const WM_HANDLE field =
+        TEXT_CreateUser(8, 8, 180, 24, page, WM_CF_VISIBLE, GUI_ALIGN_HCENTER | GUI_ALIGN_VCENTER,
+                        MAIN_ID_NAME_FIELD + slot, text, sizeof(int32_t));
     TEXT_WriteUserBytes(field, &index, sizeof index);
     TEXT_PutFont(field, &FONT_20B);
     g_name_fields[0][slot] = field;
