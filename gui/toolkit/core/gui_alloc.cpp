@@ -9,6 +9,25 @@
 #include <array>
 #include <cstring>
 
+// Under AddressSanitizer a freed block's memory is marked unusable until it is handed out
+// again, so code that keeps using an object after its window was deleted stops at once
+// instead of quietly reading or writing the arena.
+#if defined(__SANITIZE_ADDRESS__)
+#define VELTRA_ALLOC_POISON 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELTRA_ALLOC_POISON 1
+#endif
+#endif
+#ifdef VELTRA_ALLOC_POISON
+#include <sanitizer/asan_interface.h>
+#define ALLOC_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define ALLOC_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define ALLOC_POISON(p, n) ((void)(p), (void)(n))
+#define ALLOC_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 namespace {
 
 constexpr int kIndexBits = 13;
@@ -70,6 +89,8 @@ void Release(int32_t slot) {
     else
         g_first = d.next;
     if (d.next) g_blocks[d.next].prev = d.prev;
+    ALLOC_POISON(g_arena + d.offset + GUI_ALLOC_BLOCK_OVERHEAD,
+                 d.footprint - GUI_ALLOC_BLOCK_OVERHEAD);
     g_used_bytes -= d.footprint;
     --g_used_blocks;
     d.state = State::Free;
@@ -85,6 +106,8 @@ void Release(int32_t slot) {
 
 void GUI_ALLOC_SetArena(void* memory, uint32_t bytes) {
     GUI_LockGuard lock;
+    // The previous arena goes back to its owner whole.
+    if (g_arena != nullptr) ALLOC_UNPOISON(g_arena, g_arena_size);
     g_num_free_slots = 0;
     for (int32_t slot = GUI_ALLOC_MAX_BLOCKS; slot >= 1; --slot) {
         Descriptor& d = g_blocks[slot];
@@ -159,6 +182,7 @@ GUI_HMEM GUI_ALLOC_AllocZero(int32_t size) {
     ++g_used_blocks;
     const GUI_HMEM handle = MakeHandle(slot);
     uint8_t* header = g_arena + start;
+    ALLOC_UNPOISON(header, footprint);
     std::memcpy(header, &handle, sizeof handle);
     std::memcpy(header + 4, &kHeaderMagic, sizeof kHeaderMagic);
     std::memset(header + GUI_ALLOC_BLOCK_OVERHEAD, 0, footprint - GUI_ALLOC_BLOCK_OVERHEAD);

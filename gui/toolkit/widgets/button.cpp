@@ -113,14 +113,20 @@ void Paint(const ButtonObj* obj) {
     }
 }
 
+// Tells the parent while the button is visible; the button's object afterwards, nullptr when
+// the parent deleted it.
+ButtonObj* Tell(WM_HANDLE win, ButtonObj* obj, int code) {
+    if (!WIDGET__IsVisible(win)) return obj;
+    return WIDGET__NotifyAs<ButtonObj>(win, WIDGET_TYPE_BUTTON, code);
+}
+
 // Sets the pressed state and tells the parent; false when the button went away meanwhile.
 bool Press(WM_HANDLE win) {
     ButtonObj* obj = Own(win);
     if (obj == nullptr) return false;
     obj->w.state |= WIDGET_STATE_PRESSED;
     WM_InvalidateWin(win);
-    if (WIDGET__IsVisible(win)) WM_TellParent(win, WM_NOTIFICATION_CLICKED);
-    return Own(win) != nullptr;
+    return Tell(win, obj, WM_NOTIFICATION_CLICKED) != nullptr;
 }
 
 void Release(WM_HANDLE win, int code) {
@@ -128,7 +134,7 @@ void Release(WM_HANDLE win, int code) {
     if (obj == nullptr || !(obj->w.state & WIDGET_STATE_PRESSED)) return;
     obj->w.state &= uint16_t(~WIDGET_STATE_PRESSED);
     WM_InvalidateWin(win);
-    if (WIDGET__IsVisible(win)) WM_TellParent(win, code);
+    Tell(win, obj, code);
 }
 
 void OnPointer(WM_HANDLE win, ButtonObj* obj, const WM_POINTER_STATE* state) {

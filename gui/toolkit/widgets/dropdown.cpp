@@ -97,7 +97,7 @@ void Select(WM_HANDLE win, int index) {
     obj->sel = index;
     if (obj->list != 0) LISTBOX_Select(obj->list, index);
     WM_InvalidateWin(win);
-    WM_TellParent(win, WM_NOTIFICATION_CHANGED);
+    WIDGET__Notify(win, WIDGET_TYPE_DROPDOWN, WM_NOTIFICATION_CHANGED);
 }
 
 // The catcher: a press anywhere outside the open list closes it.
@@ -151,19 +151,22 @@ void Expand(WM_HANDLE win) {
     LISTBOX_PutScrollbarWidth(list, obj->scrollbar_width);
     const int count = GUI_ARRAY_GetCount(obj->items);
     for (int i = 0; i < count; ++i) {
-        obj = Own(win);
         LISTBOX_Append(list, GUI_ARRAY_GetText(obj->items, i));
-        obj = Own(win);
         if (GUI_ARRAY_GetFlags(obj->items, i) & GUI_ARRAY_DISABLED)
             LISTBOX_PutItemDisabled(list, i, 1);
     }
-    obj = Own(win);
     LISTBOX_AutoScrollV(list, 1);
+    // The list tells this field of its selection; the field does not listen to it yet.
     LISTBOX_Select(list, obj->sel);
-    obj = Own(win);
+    if ((obj = Own(win)) == nullptr) {
+        WM_DeleteWindow(layer);
+        return;
+    }
     obj->layer = layer;
     obj->list = list;
     WM_ShowWin(layer);
+    // Taking the focus tells the field's parent, which may delete the field (and the list
+    // with it): only handles from here on.
     WM_GiveFocus(list);
     WM_InvalidateWin(win);
 }

@@ -38,17 +38,12 @@ ListObj* Own(WM_HANDLE win) {
     return WIDGET__As<ListObj>(win, WIDGET_TYPE_LISTBOX);
 }
 
-void Notify(WM_HANDLE win, int code) {
+// The list inside an open drop-down tells the drop-down, any other its parent; the list's
+// object afterwards, nullptr when the receiver deleted it.
+ListObj* Notify(WM_HANDLE win, int code) {
     ListObj* obj = Own(win);
-    if (obj != nullptr && obj->owner != 0) {
-        WM_MSG_RECORD msg{};
-        msg.msg_id = WM_MSG_NOTIFY_PARENT;
-        msg.source = win;
-        msg.data.v = code;
-        WM__SendMessage(obj->owner, &msg);
-        return;
-    }
-    WM_TellParent(win, code);
+    if (obj == nullptr) return nullptr;
+    return WIDGET__NotifyAs<ListObj>(win, WIDGET_TYPE_LISTBOX, code, obj->owner);
 }
 
 int RowHeight(const ListObj* obj) {

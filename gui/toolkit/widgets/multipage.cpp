@@ -178,7 +178,7 @@ void ShowPage(WM_HANDLE win, int index) {
         if (i != index) WM_HideWin(pages[size_t(i)].win);
     WM_ShowWin(page);
     if (!WM__IsAncestorOrSelf(page, WM_GetFocusedWindow())) WM_GiveFocus(page);
-    WM_TellParent(win, WM_NOTIFICATION_CHANGED);
+    WIDGET__Notify(win, WIDGET_TYPE_MULTIPAGE, WM_NOTIFICATION_CHANGED);
 }
 
 void OnPointer(WM_HANDLE win, MpObj* obj, const WM_POINTER_STATE* state) {
@@ -280,7 +280,7 @@ void MULTIPAGE_InsertPage(WM_HANDLE win, WM_HANDLE page, const char* title) {
     if (WIDGET__PutText(&entry.title, title) != 0) return;
     WM_AttachWindowAt(page, obj->client, 0, 0);
     obj = Own(win);
-    if (obj == nullptr) return;
+    if (obj == nullptr) return WIDGET__FreeHandle(&entry.title);
     const int index = obj->count++;
     obj->pages[size_t(index)] = entry;
     WM_InvalidateWin(win);

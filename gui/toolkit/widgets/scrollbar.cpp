@@ -118,13 +118,14 @@ void Paint(const ScrollObj* obj) {
     }
 }
 
-// Sets the value from the user's action and tells the parent; false when the bar went away.
+// Sets the value from the user's action and tells the parent, which may delete the bar: the
+// callers touch nothing of it afterwards.
 void Change(WM_HANDLE win, ScrollObj* obj, int value) {
     value = std::clamp(value, 0, MaxValue(obj));
     if (value == obj->value) return;
     obj->value = value;
     WM_InvalidateWin(win);
-    WM_TellParent(win, WM_NOTIFICATION_VALUE_MODIFIED);
+    WIDGET__Notify(win, WIDGET_TYPE_SCROLLBAR, WM_NOTIFICATION_VALUE_MODIFIED);
 }
 
 void OnPointer(WM_HANDLE win, ScrollObj* obj, const WM_POINTER_STATE* state) {

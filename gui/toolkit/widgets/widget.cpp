@@ -80,6 +80,21 @@ WIDGET_Obj* WIDGET__Checked(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_t
     return obj;
 }
 
+WIDGET_Obj* WIDGET__Notify(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver) {
+    if (receiver != 0) {
+        WM_MSG_RECORD msg{};
+        msg.msg_id = WM_MSG_NOTIFY_PARENT;
+        msg.source = win;
+        msg.data.v = code;
+        WM__SendMessage(receiver, &msg);
+    } else {
+        WM_TellParent(win, code);
+    }
+    // The handle carries a generation count: a deleted widget, or a new window in its place,
+    // does not match any more.
+    return WIDGET__Peek(win, type);
+}
+
 bool WIDGET__HandleCommon(WM_MSG_RECORD* msg, WIDGET_Obj* obj) {
     switch (msg->msg_id) {
         case WM_MSG_GET_ID:
@@ -95,13 +110,14 @@ bool WIDGET__HandleCommon(WM_MSG_RECORD* msg, WIDGET_Obj* obj) {
                 obj->state |= WIDGET_STATE_FOCUS;
                 msg->data.v = 0;
                 WM_InvalidateWin(win);
-                WM_TellParent(win, WM_NOTIFICATION_FOCUS_GAINED);
+                WIDGET__Notify(win, WIDGET_TYPE(obj->type), WM_NOTIFICATION_FOCUS_GAINED);
             } else {
                 obj->state &= uint16_t(~WIDGET_STATE_FOCUS);
                 msg->data.v = 0;
                 WM_InvalidateWin(win);
-                WM_TellParent(win, WM_NOTIFICATION_FOCUS_LOST);
+                WIDGET__Notify(win, WIDGET_TYPE(obj->type), WM_NOTIFICATION_FOCUS_LOST);
             }
+            // obj may be gone now: nothing after the notification touches it.
             return true;
         }
         default:

@@ -78,6 +78,17 @@ template <class T> T* WIDGET__AsChecked(WM_HANDLE win, WIDGET_TYPE type, const c
     return reinterpret_cast<T*>(WIDGET__Checked(win, type, wrong_text));
 }
 
+// Tells the widget's parent (or receiver, when given: the drop-down that owns an open list)
+// WM_MSG_NOTIFY_PARENT with the code and returns the widget's object fetched anew: nullptr when
+// the receiver deleted the widget while handling the news. After a notification a widget uses
+// only what this returns, never an object pointer it held before.
+WIDGET_Obj* WIDGET__Notify(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0);
+
+template <class T>
+T* WIDGET__NotifyAs(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0) {
+    return reinterpret_cast<T*>(WIDGET__Notify(win, type, code, receiver));
+}
+
 // Handles what every widget answers alike: its id, and taking or losing the focus (which it
 // accepts only while focusable, telling the parent with codes 8 and 9). True when handled.
 bool WIDGET__HandleCommon(WM_MSG_RECORD* msg, WIDGET_Obj* obj);
