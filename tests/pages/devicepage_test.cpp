@@ -488,6 +488,35 @@ TEST_F(PageTest, NameFieldOpensTheKeyboardWithTheNameWithoutItsUnit) {
     WM_DeleteWindow(keyboard);
 }
 
+TEST_F(PageTest, NameTypedOnTheKeyboardBecomesTheCustomNameAndIsStored) {
+    DEV_BeginSearch();
+    DEV_CreateDisplayGroup(1);
+    const int32_t brant = DEV_AppendDevice(10, DEV_FindSearchType(200));
+    MakePage(DEV_FindSearchType(200));
+    const WM_HANDLE field = NameField(page, 0, brant, "Brant:10");
+    DEVPAGE_OnNotify(MAIN_ID_NAME_FIELD, WM_NOTIFICATION_RELEASED, field);
+    Exec();
+    ASSERT_NE(KEYBOARD_Handle(), 0);
+    // Key centres: "CLR" ends the third row, then b (third row), o, a (second row), t.
+    auto key = [&](int x, int y) { Click(x + 32, y + 32); };
+    key(37 + 75 * 9, 325);
+    key(37 + 75 * 5, 325);
+    key(37 + 75 * 8, 175);
+    key(75, 250);
+    key(37 + 75 * 4, 175);
+    Click(725 + 30, 405 + 30); // confirm
+    EXPECT_EQ(KEYBOARD_Handle(), 0);
+    EXPECT_EQ(TextOf(field), "boat:10");
+    EXPECT_STREQ(g_device_list.entries[static_cast<size_t>(brant)].custom_name, "boat");
+    // What a restart reads back from the names file.
+    ConfigIdentity identity;
+    for (int r = 0; r < 6; ++r)
+        identity.words[static_cast<size_t>(r)] = Reg_Get(g_register_store.data(), 2 + r);
+    char stored[CONFIG_NAME_SIZE] = "";
+    CONFIG_GetDeviceName(identity, brant, stored, sizeof stored);
+    EXPECT_STREQ(stored, "boat");
+}
+
 TEST_F(PageTest, EnteredNamesFollowTheRulesAndAreStored) {
     DEV_BeginSearch();
     const int32_t home = DEV_CreateDisplayGroup(1) + 1;
