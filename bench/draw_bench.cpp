@@ -363,8 +363,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-12s %12s %12s %8s\n", "shape", "ours (us)", "cairo (us)", "ratio");
-    for (const char* name :
-         {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "Gradient", "TextScreen", "DevicePage"}) {
+    for (const char* name : {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "Gradient",
+                             "TextScreen", "DevicePage"}) {
         const auto ours = reporter.times.find(std::string("BM_Ours_") + name);
         const auto cairo = reporter.times.find(std::string("BM_Cairo_") + name);
         if (ours == reporter.times.end() || cairo == reporter.times.end()) continue;

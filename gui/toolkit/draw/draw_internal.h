@@ -107,7 +107,8 @@ void MarkChanged();
 int CircleHalfWidth(int r, int i);
 
 // Fills a polygon (screen coordinates, continuous: pixel x covers [x, x + 1)) with the
-// non-zero rule, sampled factor x factor times per pixel; factor 1 samples pixel centres.
+// non-zero rule: at factor 2 or more each pixel by the area covered, at factor 1 the pixels
+// whose centres lie inside.
 // At most GUI_MAX_POLYGON_POINTS + 4 points.
 void RasterPolygon(const double* xs, const double* ys, int count, int factor, Paint paint);
 

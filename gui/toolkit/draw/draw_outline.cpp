@@ -92,7 +92,7 @@ void AddPiece(double xa, double ya, double xb, double yb, int dir) {
         g_left_cover += dir * (yb - ya);
         return;
     }
-    if (xl >= hi) return; // reaches no pixel of the box
+    if (xl >= hi) return;                      // reaches no pixel of the box
     const double dydx = (yr - yl) / (xr - xl); // finite: xl < xr here
     if (xl < lo) {
         const double ys = yl + (lo - xl) * dydx;

@@ -1,9 +1,8 @@
 // Anti-aliased shapes. At factors 2 to 6 each shape is built as an outline and every pixel
 // is blended by the exact area the shape covers in it (draw_outline.cpp). Factor 1 draws
-// without anti-aliasing: a pixel is drawn when its centre lies in the shape, found by the
-// row sampler below at one sample per pixel. Geometry is continuous: pixel (x, y) covers
-// [x, x + 1) x [y, y + 1), so integer centres and radii sit on pixel centres and a circle is
-// symmetric about its centre pixel.
+// without anti-aliasing: a pixel is drawn when its centre lies in the shape. Geometry is
+// continuous: pixel (x, y) covers [x, x + 1) x [y, y + 1), so integer centres and radii sit on
+// pixel centres and a circle is symmetric about its centre pixel.
 #include "gui/toolkit/draw/draw_internal.h"
 #include "gui/toolkit/draw/gui_draw.h"
 
@@ -17,101 +16,32 @@ namespace {
 
 constexpr double kInf = 1e30;
 
-// A change of the sample count at column x; a row's coverage is the running sum of its
-// events, so an interval costs four events however wide it is, and the sweep fills fully
-// covered runs as plain spans and skips empty ones.
-struct Event {
-    int32_t x;
-    int32_t delta;
-};
-// Enough for the widest producer: a polygon's crossings on every sub-row of factor 6.
-constexpr int kMaxEvents = 6 * 4 * ((GUI_MAX_POLYGON_POINTS + 4) / 2 + 4);
-Event g_events[kMaxEvents];
-
-class CoverageRow {
+// One row without anti-aliasing: a shape gives its x intervals on the row's centre line
+// (disjoint, in any order) and the pixels whose centres they hold are filled.
+class CentreRow {
   public:
-    CoverageRow(int factor, const Box& clip)
-        : f_(factor), inv_f_(((uint64_t{1} << 32) + factor - 1) / factor),
-          smin_(static_cast<double>(clip.x0) * factor),
-          smax_(static_cast<double>(clip.x1 + 1) * factor) {}
+    CentreRow(int y, Paint paint) : y_(y), paint_(paint) {}
 
-    // Adds the samples of the current sub-row whose centres lie in [xa, xb).
-    void Add(double xa, double xb) {
-        double fa = std::ceil(xa * f_ - 0.5);
-        double fb = std::ceil(xb * f_ - 0.5);
-        fa = std::max(fa, smin_);
-        fb = std::min(fb, smax_);
+    // Fills the pixels whose centres lie in [xa, xb).
+    void Add(double xa, double xb) const {
+        const double fa = std::max(std::ceil(xa - 0.5), static_cast<double>(g_clip.x0));
+        const double fb = std::min(std::ceil(xb - 0.5), g_clip.x1 + 1.0);
         if (!(fa < fb)) return; // also rejects NaN
-        // Sample indices are 0 .. (GUI_MAX_TARGET_SIZE + 1) * 6 here.
-        const int sa = static_cast<int>(fa);
-        const int sb = static_cast<int>(fb);
-        const int pa = Div(sa);
-        const int pb = Div(sb - 1);
-        if (pa == pb) {
-            const int v = sb - sa;
-            Push(pa, v);
-            Push(pa + 1, -v);
-            return;
-        }
-        // Pixel pa partly, pa + 1 .. pb - 1 wholly, pb partly.
-        const int va = (pa + 1) * f_ - sa;
-        const int vb = sb - pb * f_;
-        const bool run = pb > pa + 1;
-        Push(pa, va);
-        Push(pa + 1, run ? f_ - va : -va);
-        Push(pb, run ? vb - f_ : vb);
-        Push(pb + 1, -vb);
-    }
-
-    void Flush(int y, Paint paint) {
-        if (n_ == 0) return;
-        std::sort(g_events, g_events + n_,
-                  [](const Event& a, const Event& b) { return a.x < b.x; });
-        const int full = f_ * f_;
-        int acc = 0;
-        for (int i = 0; i < n_;) {
-            const int x = g_events[i].x;
-            while (i < n_ && g_events[i].x == x)
-                acc += g_events[i++].delta;
-            if (acc <= 0 || i == n_) continue;
-            const int end = g_events[i].x - 1;
-            if (acc >= full) {
-                FillSpan(x, end, y, paint);
-            } else {
-                const uint32_t alpha =
-                    (paint.opacity * static_cast<uint32_t>(acc) + full / 2) / full;
-                FillSpan(x, end, y, Paint{paint.pixel, alpha});
-            }
-        }
-        n_ = 0;
+        FillSpan(static_cast<int>(fa), static_cast<int>(fb) - 1, y_, paint_);
     }
 
   private:
-    // n / factor by multiplication: exact for every n below 2^32 / 6 (the division was the
-    // hot spot of the rasteriser).
-    int Div(int n) const { return static_cast<int>((static_cast<uint64_t>(n) * inv_f_) >> 32); }
-
-    void Push(int x, int delta) {
-        if (n_ < kMaxEvents) g_events[n_++] = Event{x, delta};
-    }
-
-    int f_;
-    uint64_t inv_f_;
-    double smin_;
-    double smax_;
-    int n_ = 0;
+    int y_;
+    Paint paint_;
 };
 
-// Runs a shape's interval producer over every sub-row of every clip box it meets.
-template <class Rows> void Raster(const Box& bounds, int factor, Paint paint, Rows&& rows) {
+// Runs a shape's interval producer over the centre line of every row of every clip box it
+// meets.
+template <class Rows> void RasterCentres(const Box& bounds, Paint paint, Rows&& rows) {
     if (paint.opacity == 0) return;
     ForEachClip(bounds, [&] {
-        CoverageRow row(factor, g_clip);
-        for (int py = g_clip.y0; py <= g_clip.y1; ++py) {
-            for (int k = 0; k < factor; ++k)
-                rows(py + (k + 0.5) / factor, row);
-            row.Flush(py, paint);
-        }
+        for (int py = g_clip.y0; py <= g_clip.y1; ++py)
+            rows(py + 0.5, CentreRow(py, paint));
     });
 }
 
@@ -204,7 +134,7 @@ void RasterPolygon(const double* xs, const double* ys, int count, int factor, Pa
         miny = std::min(miny, ys[i]);
         maxy = std::max(maxy, ys[i]);
     }
-    Raster(BoundsOf(minx, miny, maxx, maxy), factor, paint, [&](double sy, CoverageRow& row) {
+    RasterCentres(BoundsOf(minx, miny, maxx, maxy), paint, [&](double sy, const CentreRow& row) {
         double cx[GUI_MAX_POLYGON_POINTS + 4];
         int dir[GUI_MAX_POLYGON_POINTS + 4];
         int n = 0;
@@ -344,51 +274,51 @@ void GUI_DrawArcAA(int xc, int yc, int rx, int ry, int a0, int a1) {
         return OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit},
                            MakePaint(c->draw_colour));
     }
-    Raster(BoundsOf(cx - ox, cy - oy, cx + ox, cy + oy), Factor(c), MakePaint(c->draw_colour),
-           [&](double sy, CoverageRow& row) {
-               const double dy = sy - cy;
-               if (std::fabs(dy) >= oy) return;
-               const double ho = ox * std::sqrt(1.0 - (dy / oy) * (dy / oy));
-               Interval ring[2];
-               int rings = 0;
-               if (hole && std::fabs(dy) < iy) {
-                   const double hi = ix * std::sqrt(1.0 - (dy / iy) * (dy / iy));
-                   ring[rings++] = {cx - ho, cx - hi};
-                   ring[rings++] = {cx + hi, cx + ho};
-               } else {
-                   ring[rings++] = {cx - ho, cx + ho};
-               }
-               // The sector on this row (y up): ccw of u and, within the sweep, before v.
-               Interval sector[2];
-               int sectors = 0;
-               if (sweep >= 360) {
-                   sector[sectors++] = {-kInf, kInf};
-               } else {
-                   const double py = -dy;
-                   // cross(u, p) >= 0 and cross(p, v) >= 0, as half-lines of p.x - cx.
-                   Interval hu = HalfLine(-uy, ux * py);
-                   Interval hv = HalfLine(vy, -vx * py);
-                   if (sweep <= 180) {
-                       sector[sectors++] = {std::max(hu.lo, hv.lo), std::min(hu.hi, hv.hi)};
-                   } else if (hu.lo <= hv.hi && hv.lo <= hu.hi) {
-                       sector[sectors++] = {std::min(hu.lo, hv.lo), std::max(hu.hi, hv.hi)};
-                   } else {
-                       sector[sectors++] = hu;
-                       sector[sectors++] = hv;
-                   }
-                   for (int s = 0; s < sectors; ++s) {
-                       sector[s].lo = sector[s].lo <= -kInf ? -kInf : sector[s].lo + cx;
-                       sector[s].hi = sector[s].hi >= kInf ? kInf : sector[s].hi + cx;
-                   }
-               }
-               for (int r = 0; r < rings; ++r) {
-                   for (int s = 0; s < sectors; ++s) {
-                       const double lo = std::max(ring[r].lo, sector[s].lo);
-                       const double hi = std::min(ring[r].hi, sector[s].hi);
-                       if (lo < hi) row.Add(lo, hi);
-                   }
-               }
-           });
+    RasterCentres(BoundsOf(cx - ox, cy - oy, cx + ox, cy + oy), MakePaint(c->draw_colour),
+                  [&](double sy, const CentreRow& row) {
+                      const double dy = sy - cy;
+                      if (std::fabs(dy) >= oy) return;
+                      const double ho = ox * std::sqrt(1.0 - (dy / oy) * (dy / oy));
+                      Interval ring[2];
+                      int rings = 0;
+                      if (hole && std::fabs(dy) < iy) {
+                          const double hi = ix * std::sqrt(1.0 - (dy / iy) * (dy / iy));
+                          ring[rings++] = {cx - ho, cx - hi};
+                          ring[rings++] = {cx + hi, cx + ho};
+                      } else {
+                          ring[rings++] = {cx - ho, cx + ho};
+                      }
+                      // The sector on this row (y up): ccw of u and, within the sweep, before v.
+                      Interval sector[2];
+                      int sectors = 0;
+                      if (sweep >= 360) {
+                          sector[sectors++] = {-kInf, kInf};
+                      } else {
+                          const double py = -dy;
+                          // cross(u, p) >= 0 and cross(p, v) >= 0, as half-lines of p.x - cx.
+                          Interval hu = HalfLine(-uy, ux * py);
+                          Interval hv = HalfLine(vy, -vx * py);
+                          if (sweep <= 180) {
+                              sector[sectors++] = {std::max(hu.lo, hv.lo), std::min(hu.hi, hv.hi)};
+                          } else if (hu.lo <= hv.hi && hv.lo <= hu.hi) {
+                              sector[sectors++] = {std::min(hu.lo, hv.lo), std::max(hu.hi, hv.hi)};
+                          } else {
+                              sector[sectors++] = hu;
+                              sector[sectors++] = hv;
+                          }
+                          for (int s = 0; s < sectors; ++s) {
+                              sector[s].lo = sector[s].lo <= -kInf ? -kInf : sector[s].lo + cx;
+                              sector[s].hi = sector[s].hi >= kInf ? kInf : sector[s].hi + cx;
+                          }
+                      }
+                      for (int r = 0; r < rings; ++r) {
+                          for (int s = 0; s < sectors; ++s) {
+                              const double lo = std::max(ring[r].lo, sector[s].lo);
+                              const double hi = std::min(ring[r].hi, sector[s].hi);
+                              if (lo < hi) row.Add(lo, hi);
+                          }
+                      }
+                  });
 }
 
 void GUI_FillRoundRectAA(int x0, int y0, int x1, int y1, int r) {
