@@ -37,14 +37,39 @@ constexpr const char* kPageKeys[DEV_GROUP_SIZE] = {"QUILL",  "HOME",   "GRAPH", 
 
 std::atomic<int> g_pause_ms{100};
 
-// One pending single-register write's value. A slot is taken by the poster and given back by
-// the master task once the value is in the request frame. One more slot than the queue holds
-// messages, so that a full queue, not the slots, is what refuses a write.
+// One posted single-register write's value and its place in the posting order. A slot is
+// taken by the poster and given back by the master task when it takes the message from the
+// queue. One more slot than the queue holds messages, so that a full queue, not the slots, is
+// what refuses a write.
 struct WriteSlot {
     std::atomic<bool> used{false};
     uint16_t value = 0;
+    uint32_t sequence = 0;
 };
 std::array<WriteSlot, QUEUE_CAPACITY + 1> g_write_slots;
+std::atomic<uint32_t> g_next_sequence{0};
+
+// Writes taken from the master queue and not yet sent, oldest first. The queue hands out the
+// newest message first, so the writes are put back into posting order here; the master task
+// sends them before its next poll request. Only the master task touches it.
+struct PendingWrite {
+    int32_t unit_id;
+    int32_t address;
+    int32_t count;
+    uint16_t* data; // another sender's values; nullptr: `value`
+    uint16_t value;
+    uint32_t sequence;
+};
+std::array<PendingWrite, MASTER_WRITE_FIFO_SIZE> g_writes;
+int g_write_first = 0;
+int g_write_count = 0;
+
+// Searches and reads taken from the queue while writes were looked for, served one per pass
+// of the master task as before.
+constexpr int kCommandFifoSize = 16;
+std::array<MasterMessage, kCommandFifoSize> g_commands;
+int g_command_first = 0;
+int g_command_count = 0;
 
 void Pause() {
     APP_SleepMs(g_pause_ms.load(std::memory_order_relaxed));
@@ -54,12 +79,92 @@ bool Connected() {
     return MB_GetConnected(&g_mb_context) == 1;
 }
 
-void ReleaseWriteSlot(const uint16_t* data) {
+PendingWrite& WriteAt(int k) {
+    return g_writes[static_cast<size_t>((g_write_first + k) % MASTER_WRITE_FIFO_SIZE)];
+}
+
+// True when a was posted before b (the sequence numbers may wrap).
+bool PostedBefore(uint32_t a, uint32_t b) {
+    return static_cast<int32_t>(a - b) < 0;
+}
+
+// Puts a write taken from the queue into its place by posting order. When all places are
+// taken the oldest pending write goes: the newest press is what the user wants now.
+void AddWrite(const MasterMessage& message) {
+    PendingWrite write{message.unit_id, message.start_address, message.register_count,
+                       message.data,    0,                     0};
+    bool from_slot = false;
     for (WriteSlot& slot : g_write_slots) {
-        if (&slot.value == data) {
-            slot.used.store(false, std::memory_order_release);
-            return;
-        }
+        if (message.data != &slot.value) continue;
+        write.data = nullptr;
+        write.value = slot.value;
+        write.sequence = slot.sequence;
+        slot.used.store(false, std::memory_order_release);
+        from_slot = true;
+        break;
+    }
+    // Another sender's write counts as posted now.
+    if (!from_slot) write.sequence = g_next_sequence.fetch_add(1, std::memory_order_relaxed);
+
+    if (g_write_count == MASTER_WRITE_FIFO_SIZE) {
+        const PendingWrite& oldest = WriteAt(0);
+        DBG_Printf("Too many pending writes, write to slave id:%d dropped\n", oldest.unit_id);
+        g_write_first = (g_write_first + 1) % MASTER_WRITE_FIFO_SIZE;
+        --g_write_count;
+    }
+    int k = g_write_count;
+    for (; k > 0 && PostedBefore(write.sequence, WriteAt(k - 1).sequence); --k)
+        WriteAt(k) = WriteAt(k - 1);
+    WriteAt(k) = write;
+    ++g_write_count;
+}
+
+void AddCommand(const MasterMessage& message) {
+    if (g_command_count == kCommandFifoSize) {
+        DBG_Printf("Too many pending commands, command %d dropped\n", message.kind);
+        return;
+    }
+    g_commands[static_cast<size_t>((g_command_first + g_command_count) % kCommandFifoSize)] =
+        message;
+    ++g_command_count;
+}
+
+bool TakeCommand(MasterMessage* message) {
+    if (g_command_count == 0) return false;
+    *message = g_commands[static_cast<size_t>(g_command_first)];
+    g_command_first = (g_command_first + 1) % kCommandFifoSize;
+    --g_command_count;
+    return true;
+}
+
+// Empties the master queue: writes into their FIFO, everything else into the command FIFO.
+void TakeMessages() {
+    MasterMessage message{};
+    for (int n = 0; n < QUEUE_CAPACITY && QUEUE_Receive(&g_master_queue, &message) == 0; ++n) {
+        if (message.kind == MB_CMD_WRITE)
+            AddWrite(message);
+        else
+            AddCommand(message);
+    }
+}
+
+// Sends every pending write, oldest first, each followed by the pause before the next request.
+void ServeWrites() {
+    while (g_write_count > 0 && !APP_StopRequested()) {
+        PendingWrite write = WriteAt(0);
+        g_write_first = (g_write_first + 1) % MASTER_WRITE_FIFO_SIZE;
+        --g_write_count;
+        MasterMessage message{};
+        message.kind = MB_CMD_WRITE;
+        message.unit_id = write.unit_id;
+        message.start_address = write.address;
+        message.register_count = write.count;
+        message.data = write.data != nullptr ? write.data : &write.value;
+        DBG_Printf("MODBUS MASTER TASK: GOT MESSAGE\n");
+        DBG_Printf("MODBUS MASTER TASK: Write multiple register start\n");
+        Master_WriteRegisters(&message);
+        DBG_Printf("MODBUS MASTER TASK: Write multiple register complete\n");
+        Pause();
     }
 }
 
@@ -72,6 +177,10 @@ void PollBlock(DeviceEntry& entry, int32_t unit_id, int32_t first, int32_t count
     while (remaining != 0) {
         Pause();
         if (APP_StopRequested()) return;
+        // Writes posted meanwhile go first, so a press does not wait for the whole cycle.
+        TakeMessages();
+        ServeWrites();
+        if (!Connected() || APP_StopRequested()) return;
         const int32_t chunk = remaining <= MASTER_MAX_CHUNK ? remaining : MASTER_MAX_CHUNK;
         MB_BuildReadRequest(static_cast<uint8_t>(unit_id), static_cast<uint16_t>(address),
                             static_cast<uint16_t>(chunk), context);
@@ -161,8 +270,6 @@ void Master_WriteRegisters(const MasterMessage* message) {
     MB_BuildWriteRequest(static_cast<uint8_t>(unit_id),
                          static_cast<uint16_t>(message->start_address & 0xFFFF), message->data,
                          static_cast<uint8_t>(message->register_count & 0xFF), context);
-    // The value is in the frame now; its slot may carry the next write.
-    ReleaseWriteSlot(message->data);
     Master_WaitResponse();
     if (MB_CheckWriteResponse(context) != 0) {
         DBG_Printf("Slave id:%d MB Error!\n", unit_id);
@@ -309,6 +416,7 @@ int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value) {
         bool expected = false;
         if (!slot.used.compare_exchange_strong(expected, true, std::memory_order_acquire)) continue;
         slot.value = value;
+        slot.sequence = g_next_sequence.fetch_add(1, std::memory_order_relaxed);
         MasterMessage message{};
         message.kind = MB_CMD_WRITE;
         message.unit_id = unit_id;
@@ -328,9 +436,14 @@ int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value) {
 }
 
 void MasterTask() {
+    // A task started again in the same process does not send what its earlier run left.
+    g_write_first = g_write_count = 0;
+    g_command_first = g_command_count = 0;
     while (!APP_StopRequested()) {
+        TakeMessages();
+        ServeWrites();
         MasterMessage message{};
-        if (QUEUE_Receive(&g_master_queue, &message) == 0) {
+        if (TakeCommand(&message)) {
             Pause();
             DBG_Printf("MODBUS MASTER TASK: GOT MESSAGE\n");
             switch (message.kind) {

@@ -9,8 +9,15 @@
 
 constexpr int32_t MASTER_MAX_UNIT_ID = 70; // unit ids 1 to 70 are searched
 constexpr int32_t MASTER_MAX_CHUNK = 100;  // registers per read request
+// Writes taken from the master queue and waiting to be sent. Every write taken is sent before
+// the queue is looked at again, so one queue's worth always fits; beyond it the oldest would
+// be dropped with a diagnostic.
+constexpr int MASTER_WRITE_FIFO_SIZE = QUEUE_CAPACITY;
 
-// Task body: serves the master queue and polls until the process is asked to end.
+// Task body: serves the master queue and polls until the process is asked to end. Register
+// writes are sent in the order they were posted, before the next poll request (between the
+// chunks of a device), each after the usual pause; searches and reads are served between
+// polling cycles.
 void MasterTask();
 
 // Until the response is ready, the exchange failed or the connection is down (or the process
@@ -37,8 +44,8 @@ void Master_PollAll();
 int32_t Master_PollDisplayGroup(int32_t unit_id, int32_t first);
 
 // Posts a single-register write whose value travels in a slot of its own (so two pending
-// writes never share one value). 0 posted; 1 refused with a diagnostic when every slot is
-// taken or the queue is full.
+// writes never share one value), numbered so that the master task sends the writes in this
+// order. 0 posted; 1 refused with a diagnostic when every slot is taken or the queue is full.
 int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value);
 
 // For tests only: the pause before each request, after each message and after each cycle

@@ -2,6 +2,8 @@
 // connection task running and the screen replaced by recording hooks.
 #include "base/queue.h"
 #include "base/datafolder.h"
+#include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
 #include "comm/mb_frame.h"
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -298,6 +301,114 @@ TEST_F(MasterTest, TaskSearchesOnCommandWritesEachValueAndLoadsNamesBeforeTheRes
     EXPECT_TRUE(WaitFor([&] { return diagnostics.Count("Read Data ok\n") == 1; }));
     tasks.Stop();
     EXPECT_EQ(registers[0], 1024);
+}
+
+// The writes the master task completed ("Send Ok"), as the request frame had them, and when.
+using Clock = std::chrono::steady_clock;
+struct SentWrite {
+    int unit;
+    int address;
+    int value;
+    Clock::time_point at;
+};
+std::mutex g_sent_lock;
+std::vector<SentWrite> g_sent;
+
+// Runs on the master task, which owns the context, right after a write's answer passed.
+void RecordSentWrites(const char* text, int length) {
+    if (std::string(text, static_cast<size_t>(length)) != "Send Ok\n") return;
+    const MB_MasterContext& c = g_mb_context;
+    std::lock_guard<std::mutex> guard(g_sent_lock);
+    g_sent.push_back({c.unit_id, c.start_address, c.send_buffer[13] << 8 | c.send_buffer[14],
+                      Clock::now()});
+}
+
+std::vector<SentWrite> Sent() {
+    std::lock_guard<std::mutex> guard(g_sent_lock);
+    return g_sent;
+}
+
+TEST_F(MasterTest, WritesReachTheDevicesInPostingOrderBetweenPollRequests) {
+    Simulator simulator({});
+    Tasks tasks(true);
+    Connect(simulator);
+    MasterMessage search{};
+    search.kind = MB_CMD_SEARCH_BUS;
+    search.max_devices = 250;
+    ASSERT_EQ(QUEUE_Send(&g_master_queue, &search), 0);
+    ASSERT_EQ(TakeStatuses(1), std::vector<int32_t>{STATUS_OK});
+    ASSERT_EQ(DeviceCount(), 18);
+    const RegisterCell* brant = Entry(14).registers.load();
+    ASSERT_EQ(Reg_Get(brant, 18), 2) << "the Brant at unit 5 starts in auto";
+    const RegisterCell* display = Store(0);
+    const uint16_t clock_before = Reg_Get(display, 145);
+
+    // Polling at the real pace: one request per 100 ms, about 4 s per cycle.
+    Master_SetPauseForTests(100);
+    {
+        std::lock_guard<std::mutex> guard(g_sent_lock);
+        g_sent.clear();
+    }
+    DBG_SetSink(RecordSentWrites);
+    // Off 300 ms after on: the device ends off, each press sent within 300 ms.
+    const Clock::time_point on_posted = Clock::now();
+    ASSERT_EQ(Master_PostWrite(5, 18, 1), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Clock::time_point off_posted = Clock::now();
+    ASSERT_EQ(Master_PostWrite(5, 18, 0), 0);
+    // Three devices at once: sent in the order posted, although the queue hands out the
+    // newest message first.
+    ASSERT_EQ(Master_PostWrite(3, 60, 111), 0);
+    ASSERT_EQ(Master_PostWrite(4, 60, 222), 0);
+    ASSERT_EQ(Master_PostWrite(7, 120, 333), 0);
+    ASSERT_TRUE(WaitFor([] { return Sent().size() >= 5; }, 5000));
+    // Polling went on: the display unit's clock was read again.
+    EXPECT_TRUE(WaitFor([&] { return Reg_Get(display, 145) != clock_before; }, 15000));
+    DBG_SetSink(nullptr);
+
+    const std::vector<SentWrite> sent = Sent();
+    ASSERT_EQ(sent.size(), 5u);
+    const int expected[5][3] = {{5, 18, 1}, {5, 18, 0}, {3, 60, 111}, {4, 60, 222}, {7, 120, 333}};
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(sent[i].unit, expected[i][0]);
+        EXPECT_EQ(sent[i].address, expected[i][1]);
+        EXPECT_EQ(sent[i].value, expected[i][2]);
+    }
+    EXPECT_LT(sent[0].at - on_posted, std::chrono::milliseconds(300));
+    EXPECT_LT(sent[1].at - off_posted, std::chrono::milliseconds(300));
+    // What the devices hold, as the following polls read it back.
+    EXPECT_TRUE(WaitFor([&] { return Reg_Get(brant, 18) == 0 && Reg_Get(brant, 31) == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return Reg_Get(Entry(16).registers.load(), 120) == 333; }));
+}
+
+TEST_F(MasterTest, WritesWaitingTogetherInTheQueueAreSentOldestFirst) {
+    // Seventy writes in the queue before the task looks; without a connection each fails at
+    // once with the unit id, in the order the task sends them.
+    DiagnosticCapture diagnostics;
+    ASSERT_EQ(QUEUE_Init(), 0);
+    for (int unit = 1; unit <= 70; ++unit)
+        ASSERT_EQ(Master_PostWrite(unit, 18, static_cast<uint16_t>(unit)), 0);
+    std::thread master(MasterTask);
+    const bool done = WaitFor([&] { return diagnostics.Count(" MB Error!\n") == 70; });
+    APP_RequestStop();
+    master.join();
+    APP_ResetStop();
+    ASSERT_TRUE(done) << diagnostics.Text();
+    std::string expected;
+    for (int unit = 1; unit <= 70; ++unit)
+        expected += "Slave id:" + std::to_string(unit) + " MB Error!\n";
+    std::string errors;
+    const std::string text = diagnostics.Text();
+    for (size_t at = text.find("Slave id:"); at != std::string::npos;
+         at = text.find("Slave id:", at + 1))
+        errors += text.substr(at, text.find('\n', at) - at + 1);
+    EXPECT_EQ(errors, expected);
+    EXPECT_EQ(diagnostics.Count("Too many pending"), 0);
+    // Every slot came back: as many writes can be posted again.
+    for (int unit = 1; unit <= 70; ++unit)
+        EXPECT_EQ(Master_PostWrite(unit, 18, 0), 0);
+    QUEUE_Init();
 }
 
 TEST_F(MasterTest, DroppedConnectionEndsThePollingCycleAndANewConnectionResumesIt) {
