@@ -135,12 +135,9 @@ void Expand(WM_HANDLE win) {
     obj = Own(win);
     const GUI_RECT r = obj->w.win.rect;
     const int width = r.x1 - r.x0 + 1;
-    const int height = std::max(int(obj->list_height), 1);
-    // Below the field, or above it when the display ends first.
-    int y = r.y1 + 1;
-    if (y + height - 1 > screen.y1 && r.y0 - height >= 0) y = r.y0 - height;
+    const DROPDOWN_PLACE place = DROPDOWN_PlaceList(r.y0, r.y1, obj->list_height, screen.y1);
     const WM_HANDLE list =
-        LISTBOX_Make(r.x0, y, width, height, layer, WM_CF_VISIBLE, 0, 0, nullptr);
+        LISTBOX_Make(r.x0, place.y0, width, place.height, layer, WM_CF_VISIBLE, 0, 0, nullptr);
     obj = Own(win);
     if (list == 0 || obj == nullptr) {
         WM_DeleteWindow(layer);
@@ -184,8 +181,12 @@ void OnListNotification(WM_HANDLE win, const WM_MSG_RECORD* msg) {
     }
 }
 
+// True when the field used the key; the others go on to the parent.
 bool OnKey(WM_HANDLE win, DropObj* obj, const WM_KEY_EVENT* key) {
-    if (key == nullptr || key->pressed_cnt <= 0) return key != nullptr;
+    if (key == nullptr) return true;
+    // Enter and Space open and close the list on their press; their releases are the field's
+    // too. Every other release belongs to whoever took the press.
+    if (key->pressed_cnt <= 0) return key->key == 13 || key->key == 32;
     if (key->key == 13 || key->key == 32) {
         if (obj->list == 0)
             Expand(win);
@@ -352,6 +353,17 @@ WM_HANDLE DROPDOWN_GetListbox(WM_HANDLE win) {
     GUI_LockGuard lock;
     DropObj* obj = Get(win);
     return obj ? obj->list : 0;
+}
+
+DROPDOWN_PLACE DROPDOWN_PlaceList(int field_y0, int field_y1, int height, int screen_y1) {
+    height = std::max(height, 1);
+    const int below = screen_y1 - field_y1; // rows under the field
+    const int above = field_y0;             // rows over it
+    if (height <= below) return {field_y1 + 1, height};
+    if (height <= above) return {field_y0 - height, height};
+    // Shortened to the larger side, so every item stays reachable by scrolling.
+    if (below >= above) return {field_y1 + 1, std::max(below, 1)};
+    return {0, above};
 }
 
 int DROPDOWN_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {

@@ -35,5 +35,15 @@ int DROPDOWN_IsExpanded(WM_HANDLE win);
 // The open list (a LISTBOX), 0 while closed.
 WM_HANDLE DROPDOWN_GetListbox(WM_HANDLE win);
 
+// Where the open list goes for a field covering the screen rows field_y0 to field_y1, on a
+// display whose rows are 0 to screen_y1: below the field when the list fits there, else above
+// it when it fits there, else on the side with more room, shortened to that room (at least one
+// row).
+struct DROPDOWN_PLACE {
+    int y0;
+    int height;
+};
+DROPDOWN_PLACE DROPDOWN_PlaceList(int field_y0, int field_y1, int height, int screen_y1);
+
 int DROPDOWN_ReadUserBytes(WM_HANDLE win, void* buffer, int n);
 int DROPDOWN_WriteUserBytes(WM_HANDLE win, const void* buffer, int n);

@@ -203,6 +203,13 @@ void Proc(WM_MSG_RECORD* msg) {
             return;
         case WM_MSG_KEY:
             if (OnKey(win, obj, static_cast<const WM_KEY_EVENT*>(msg->data.p))) return;
+            if (obj->owner != 0) {
+                // The open list of a drop-down: the field decides (Escape closes the list), and
+                // passes on what it does not use.
+                WM_MSG_RECORD forward = *msg;
+                WM__SendMessage(obj->owner, &forward);
+                return;
+            }
             break;
         case WM_MSG_NOTIFY_PARENT:
             if (msg->source == obj->scrollbar && msg->data.v == WM_NOTIFICATION_VALUE_MODIFIED) {

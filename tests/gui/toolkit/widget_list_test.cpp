@@ -220,6 +220,82 @@ TEST_F(DropTest, PressingOpensTheListBelowAndChoosingAnItemSelectsAndCloses) {
     EXPECT_EQ(Codes(drop), (V{4}));
 }
 
+TEST_F(DropTest, AListThatDoesNotFitBelowTheFieldOpensAboveIt) {
+    WM_MoveTo(drop, 40, 420); // below the field only 480 - 448 = 32 lines are left
+    Exec();
+    Click(100, 430);
+    ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    const WM_HANDLE list = DROPDOWN_GetListbox(drop);
+    GUI_RECT r;
+    WM_GetWindowRect(list, &r);
+    EXPECT_EQ(r.y1, 419);
+    EXPECT_EQ(r.y1 - r.y0 + 1, 150);
+    // Its items are chosen where they are drawn.
+    Click(100, r.y0 + 2 * (20 + 4) + 10);
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 2);
+    EXPECT_EQ(Codes(drop), (V{4}));
+}
+
+TEST(DropPlace, BelowElseAboveElseTheLargerSideShortened) {
+    struct Case {
+        int field_y0, field_y1, height;
+        DROPDOWN_PLACE want;
+    };
+    const Case cases[] = {
+        {35, 62, 150, {63, 150}},    // fits below
+        {302, 329, 150, {330, 150}}, // exactly to the last row
+        {303, 330, 150, {153, 150}}, // one row short below: above
+        {420, 447, 150, {270, 150}}, // near the bottom: above
+        {330, 357, 330, {0, 330}},   // exactly from the first row
+        {200, 227, 300, {228, 252}}, // fits on neither side: the larger, shortened
+        {300, 327, 400, {0, 300}},
+        {35, 62, 0, {63, 1}}, // at least one row
+    };
+    for (const Case& c : cases) {
+        const DROPDOWN_PLACE p = DROPDOWN_PlaceList(c.field_y0, c.field_y1, c.height, 479);
+        EXPECT_EQ(p.y0, c.want.y0) << "field at " << c.field_y0 << ", list " << c.height;
+        EXPECT_EQ(p.height, c.want.height) << "field at " << c.field_y0 << ", list " << c.height;
+    }
+}
+
+std::vector<std::pair<int, int>> g_parent_keys; // key, pressed count
+
+void KeyRecorder(WM_MSG_RECORD* msg) {
+    if (msg->msg_id == WM_MSG_KEY) {
+        const auto* k = static_cast<const WM_KEY_EVENT*>(msg->data.p);
+        g_parent_keys.emplace_back(k->key, k->pressed_cnt);
+        return;
+    }
+    wmtest::RecordProc(msg);
+}
+
+TEST_F(DropTest, KeysTheFieldDoesNotUseReachTheParentPressesAndReleasesAlike) {
+    using K = std::vector<std::pair<int, int>>;
+    g_parent_keys.clear();
+    WM_ReplaceCallback(parent, KeyRecorder);
+    ASSERT_EQ(WM_GiveFocus(drop), 0);
+    Key('A');
+    Key(27); // nothing to close
+    EXPECT_EQ(g_parent_keys, (K{{'A', 1}, {'A', 0}, {27, 1}, {27, 0}}));
+
+    // Enter opens the list on its press; its release stays with the field and the list.
+    g_parent_keys.clear();
+    Key(13);
+    ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    EXPECT_TRUE(g_parent_keys.empty());
+    // In the open list Escape closes it; a key neither uses goes on to the field's parent.
+    Key('B');
+    EXPECT_EQ(g_parent_keys, (K{{'B', 1}}));
+    g_parent_keys.clear();
+    GUI_PostKey(27, 1);
+    Exec();
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_EQ(WM_GetFocusedWindow(), drop);
+    EXPECT_TRUE(g_parent_keys.empty());
+    EXPECT_TRUE(Codes(drop).empty());
+}
+
 TEST_F(DropTest, ADisabledItemCannotBeChosenWithThePointerButByTheProgram) {
     DROPDOWN_PutItemDisabled(drop, 1, 1);
     EXPECT_EQ(DROPDOWN_IsItemDisabled(drop, 1), 1);
