@@ -239,8 +239,8 @@ int LoadOnce() {
         DBG_Printf("Clear Data on Graph, new selection, or new max!...");
         GRAPH_SERIES_Clear(c.series);
         char format[kFieldSize];
-        c.is_float = LOG_GetLine(1, c.field, format, kFieldSize) == 0 &&
-                     std::strchr(format, 'f') != nullptr;
+        c.is_float =
+            LOG_GetLine(1, c.field, format, kFieldSize) == 0 && std::strchr(format, 'f') != nullptr;
         c.min = 0;
         c.max = 0;
     }
@@ -320,7 +320,8 @@ void DrawCursor(WM_HANDLE graph, int stage) {
     if (stored < HISTORY_POINTS)
         DBG_Printf("\t\t\t\tGraph is not filled! First = %d, idx = %d\n", stored, index);
     int16_t value[2] = {0, 0};
-    const bool read = index >= 0 && GRAPH_SERIES_ReadAt(g_page.curve[0].series, &value[0], index) == 0 &&
+    const bool read = index >= 0 &&
+                      GRAPH_SERIES_ReadAt(g_page.curve[0].series, &value[0], index) == 0 &&
                       GRAPH_SERIES_ReadAt(g_page.curve[1].series, &value[1], index) == 0;
     if (read && value[0] != kNoValue && value[1] != kNoValue) {
         DBG_Printf("\t\tValue[0] = %d, Value[1] = %d\n", value[0], value[1]);
@@ -358,6 +359,10 @@ void GraphProc(WM_MSG_RECORD* msg) {
 WM_HANDLE MakeLabel(int x, int y, int id, const char* text, GUI_COLOUR colour, WM_HANDLE page) {
     const WM_HANDLE label = TEXT_Make(x, y, 20, 23, page, WM_CF_VISIBLE, kLabelAlign, id, text);
     TEXT_PutColor(label, colour);
+    // The labels are narrow: all three in the font in which "CH1" fits whole.
+    const GUI_FONTDEF* selected = GUI_SelectFont(nullptr);
+    TEXT_PutFont(label, FONT_FitText("CH1", 21, 24));
+    GUI_SelectFont(selected);
     return label;
 }
 
@@ -383,8 +388,8 @@ void AppendColumnNames(WM_HANDLE list) {
 }
 
 void MakeGraph(WM_HANDLE page) {
-    const WM_HANDLE graph = GRAPH_Make(kGraphX, kGraphY, kGraphW, kGraphH, page, WM_CF_VISIBLE, 0,
-                                       HISTORY_ID_GRAPH);
+    const WM_HANDLE graph =
+        GRAPH_Make(kGraphX, kGraphY, kGraphW, kGraphH, page, WM_CF_VISIBLE, 0, HISTORY_ID_GRAPH);
     g_page.graph = graph;
     GRAPH_PutMargins(graph, kMarginLeft, kMarginTop, kMarginRight, kMarginBottom);
     GRAPH_PutColor(graph, 0x404040, GRAPH_CI_DATA);
@@ -514,9 +519,9 @@ void HISTORY_FormatReadout(char* buffer, int size, int16_t stored, float factor,
                       static_cast<double>(value / 1000.0f));
     } else {
         // Rounded, not cut: the pixel may lie a little below the value it stands for.
-        const double rounded = std::clamp(std::round(static_cast<double>(value)),
-                                          static_cast<double>(INT32_MIN),
-                                          static_cast<double>(INT32_MAX));
+        const double rounded =
+            std::clamp(std::round(static_cast<double>(value)), static_cast<double>(INT32_MIN),
+                       static_cast<double>(INT32_MAX));
         std::snprintf(buffer, static_cast<size_t>(size), "%d", static_cast<int32_t>(rounded));
     }
 }

@@ -37,15 +37,15 @@ std::pair<int32_t, int32_t> Rounded(int32_t min, int32_t max) {
 TEST(HistoryArithmetic, RangesRoundOutOnTheLaddersOf3s5sAnd4s) {
     using R = std::pair<int32_t, int32_t>;
     EXPECT_EQ(Rounded(0, 28), R(0, 30));
-    EXPECT_EQ(Rounded(-7, 95), R(-20, 100));     // 5s: 100, a fifth 20 covers 7
-    EXPECT_EQ(Rounded(-3, 6), R(-6, 12));        // 5s: 10 too short below; 4s: 12, half 6
-    EXPECT_EQ(Rounded(-9, 10), R(-15, 15));      // neither: 3s above 12, both sides alike
-    EXPECT_EQ(Rounded(-95, 7), R(-100, 20));     // the same with the sides exchanged
-    EXPECT_EQ(Rounded(-10, 10), R(-12, 12));     // equal sides: 3s, strictly above
-    EXPECT_EQ(Rounded(-7, 0), R(-9, 0));         // negative only
-    EXPECT_EQ(Rounded(0, 12500), R(0, 15000));   // a float column x 1000
-    EXPECT_EQ(Rounded(0, 0), R(0, 3));           // nothing logged yet: still a range
-    EXPECT_EQ(Rounded(5, -2), R(0, 3));          // a minimum above 0 counts as 0
+    EXPECT_EQ(Rounded(-7, 95), R(-20, 100));           // 5s: 100, a fifth 20 covers 7
+    EXPECT_EQ(Rounded(-3, 6), R(-6, 12));              // 5s: 10 too short below; 4s: 12, half 6
+    EXPECT_EQ(Rounded(-9, 10), R(-15, 15));            // neither: 3s above 12, both sides alike
+    EXPECT_EQ(Rounded(-95, 7), R(-100, 20));           // the same with the sides exchanged
+    EXPECT_EQ(Rounded(-10, 10), R(-12, 12));           // equal sides: 3s, strictly above
+    EXPECT_EQ(Rounded(-7, 0), R(-9, 0));               // negative only
+    EXPECT_EQ(Rounded(0, 12500), R(0, 15000));         // a float column x 1000
+    EXPECT_EQ(Rounded(0, 0), R(0, 3));                 // nothing logged yet: still a range
+    EXPECT_EQ(Rounded(5, -2), R(0, 3));                // a minimum above 0 counts as 0
     EXPECT_EQ(Rounded(0, INT32_MAX), R(0, INT32_MAX)); // beyond the eight decades
     EXPECT_EQ(Rounded(INT32_MIN, 0).first, INT32_MIN);
 }
@@ -70,7 +70,8 @@ TEST(HistoryArithmetic, ScaleAxisAndReadoutGiveTheLoggedValuesBack) {
 
     char text[32];
     for (int32_t v = -20; v <= 100; ++v) {
-        HISTORY_FormatReadout(text, sizeof text, HISTORY_ScaleValue(v, -20, 2.5f), 2.5f, -20, false);
+        HISTORY_FormatReadout(text, sizeof text, HISTORY_ScaleValue(v, -20, 2.5f), 2.5f, -20,
+                              false);
         EXPECT_EQ(std::string(text), std::to_string(v));
     }
     const float factor = HISTORY_ComputeScale(0, 90, false).factor; // 3.33 pixels per unit
@@ -266,8 +267,8 @@ TEST_F(HistoryPage, CurveListsNeverOfferTheOtherCurvesColumn) {
     }
     // Every change loads again.
     size_t loads = 0;
-    for (size_t at = 0; (at = g_debug.find("processbuttonScrollLeft: WM_NOTIFICATION_CHANGED\n", at)) !=
-                        std::string::npos;
+    for (size_t at = 0; (at = g_debug.find("processbuttonScrollLeft: WM_NOTIFICATION_CHANGED\n",
+                                           at)) != std::string::npos;
          ++at)
         ++loads;
     EXPECT_EQ(loads, 2u);
@@ -302,7 +303,7 @@ TEST_F(HistoryPage, AShortLogFillsTheRightEndAndTheCursorReadsItsPoints) {
     const std::vector<int> v2 = Values(1);
     ASSERT_EQ(v1.size(), 100u);
     for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(v1[i], i % 29 * 10) << i;                               // 0..30
+        EXPECT_EQ(v1[i], i % 29 * 10) << i;                                  // 0..30
         EXPECT_EQ(v2[i], HISTORY_ScaleValue(-(i % 8), -9, 300.0f / 9)) << i; // -9..0
     }
     const uint32_t green = Px(0x00FF00);
@@ -409,8 +410,11 @@ TEST_F(HistoryPage, AnUnreadableLogLeavesTheCurvesAsTheyAre) {
     // A page that goes leaves nothing behind that a later minute could reach.
     WM_DeleteWindow(page);
     page = WM_CreateWindowAsChild(2, 60, 796, 420, 0, WM_CF_VISIBLE, PageProc, 0);
+    g_debug.clear();
     HISTORY_AddLine();
     EXPECT_EQ(HISTORY_Load(), -1);
+    EXPECT_EQ(HISTORY_Series(0), 0);
+    EXPECT_EQ(g_debug, ""); // not even an attempt to open the log
     EXPECT_EQ(HISTORY_Build(page), -1);
     EXPECT_EQ(WM_GetFirstChild(page), 0);
 }
