@@ -91,8 +91,8 @@ bool PostedBefore(uint32_t a, uint32_t b) {
 // Puts a write taken from the queue into its place by posting order. When all places are
 // taken the oldest pending write goes: the newest press is what the user wants now.
 void AddWrite(const MasterMessage& message) {
-    PendingWrite write{message.unit_id, message.start_address, message.register_count,
-                       message.data,    0,                     0};
+    PendingWrite write{
+        message.unit_id, message.start_address, message.register_count, message.data, 0, 0};
     bool from_slot = false;
     for (WriteSlot& slot : g_write_slots) {
         if (message.data != &slot.value) continue;

@@ -106,8 +106,7 @@ uint32_t Event_AlarmWord(const DeviceEntry& entry, const RegisterCell* display_m
     } else if (Is(type, DEV_TYPE_CELTON_103) || Is(type, DEV_TYPE_CELTON_104)) {
         if (AnyIsOne(entry, {103, 104, 105})) word |= EVENT_TEMPERATURE_4;
         if (Register(entry, 106) == 1) word |= EVENT_FLAG_8;
-        if (Is(type, DEV_TYPE_CELTON_103) && Register(entry, 127) != 0)
-            word |= EVENT_TEMPERATURE_1;
+        if (Is(type, DEV_TYPE_CELTON_103) && Register(entry, 127) != 0) word |= EVENT_TEMPERATURE_1;
         word |= VoltageBits(Register(entry, 100), display_map);
     }
     return word;

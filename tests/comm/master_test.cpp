@@ -319,8 +319,8 @@ void RecordSentWrites(const char* text, int length) {
     if (std::string(text, static_cast<size_t>(length)) != "Send Ok\n") return;
     const MB_MasterContext& c = g_mb_context;
     std::lock_guard<std::mutex> guard(g_sent_lock);
-    g_sent.push_back({c.unit_id, c.start_address, c.send_buffer[13] << 8 | c.send_buffer[14],
-                      Clock::now()});
+    g_sent.push_back(
+        {c.unit_id, c.start_address, c.send_buffer[13] << 8 | c.send_buffer[14], Clock::now()});
 }
 
 std::vector<SentWrite> Sent() {

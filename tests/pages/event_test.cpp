@@ -132,12 +132,12 @@ TEST_F(EventTest, EachFamilyReadsItsOwnRegisters) {
     DeviceEntry& c104 = Add(10, DEV_TYPE_CELTON_104);
     Add(11, DEV_TYPE_CORVO_500); // meters have no alarms
     EXPECT_EQ(Check(), Lines{});
-    Reg_Set(W(rv), 519, 0x21);  // low four bits 1
-    Reg_Set(W(brant), 18, 3);   // over temperature
-    Reg_Set(W(c101), 13, 7);    // temperature 1
-    Reg_Set(W(c103), 127, 2);   // temperature 1
-    Reg_Set(W(c104), 127, 2);   // not a 104's register
-    Reg_Set(W(c104), 104, 1);   // temperature 4
+    Reg_Set(W(rv), 519, 0x21); // low four bits 1
+    Reg_Set(W(brant), 18, 3);  // over temperature
+    Reg_Set(W(c101), 13, 7);   // temperature 1
+    Reg_Set(W(c103), 127, 2);  // temperature 1
+    Reg_Set(W(c104), 127, 2);  // not a 104's register
+    Reg_Set(W(c104), 104, 1);  // temperature 4
     EXPECT_EQ(Check(), (Lines{"RV75/40:2 Temperature T166 came", "Brant:5 Temperature T166 came",
                               "Celton:8 Temperature T166 came", "Celton:9 Temperature T166 came",
                               "Celton:10 Temperature T167 came"}));
