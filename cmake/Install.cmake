@@ -32,6 +32,9 @@ foreach(size 48 128 256)
           DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${VELTRA_APP_ID}.png)
 endforeach()
 
+# The user unit for unattended logging (systemctl --user enable --now veltra-desktop).
+install(FILES ${VELTRA_PACKAGING}/veltra-desktop.service DESTINATION lib/systemd/user)
+
 # The manual page, compressed as Debian keeps them.
 configure_file(${VELTRA_PACKAGING}/veltra-desktop.1.in ${VELTRA_PACKAGING_OUT}/veltra-desktop.1
                @ONLY)

@@ -41,6 +41,13 @@ WM_HANDLE g_hint = 0;
 WM_HANDLE g_caption = 0;
 WM_HANDLE g_buttons[3] = {}; // CONNECT, DEUTSCH, ENGLISH
 
+// Reconnecting by itself: what was asked for, and the countdown of this page run.
+bool g_auto_after_loss = false;
+bool g_auto_at_start = false;
+bool g_auto_armed = false;
+int g_auto_due_ms = 0;
+int g_auto_shown_seconds = -1;
+
 void RealSleep(int ms) { APP_SleepMs(ms); }
 void (*g_sleep)(int) = RealSleep;
 
@@ -84,6 +91,24 @@ void ConnectAction() {
         g_connected = false;
         SendSearch();
     }
+}
+
+void ArmRetry(int delay_ms) {
+    g_auto_due_ms = GUI_NowMs() + delay_ms;
+    g_auto_shown_seconds = -1;
+}
+
+// While armed and idle: the countdown in the banner, then the connect.
+void AutoConnectTick() {
+    const int left = g_auto_due_ms - GUI_NowMs();
+    if (left <= 0) return ConnectAction();
+    const int seconds = (left + 999) / 1000;
+    if (seconds == g_auto_shown_seconds) return;
+    g_auto_shown_seconds = seconds;
+    char text[64];
+    CONNECT_FormatCountdown(GUI_Lang_GetSelected(), seconds, text, sizeof text);
+    STATUS_Show();
+    STATUS_SetText(text);
 }
 
 void SelectLanguage(int language) {
@@ -133,6 +158,11 @@ void Callback(WM_MSG_RECORD* msg) {
 }
 
 void AddressFilter(WM_HANDLE win, int key) {
+    if (g_auto_armed) {
+        // The user takes over: no more attempts of our own, and the countdown goes.
+        g_auto_armed = false;
+        if (!g_pending) STATUS_Hide();
+    }
     const CONNECT_FilterResult result = CONNECT_FilterKey(g_address, key);
     if (result.touched_complete) g_pending = false;
     EDIT_PutText(win, g_address);
@@ -210,6 +240,18 @@ CONNECT_FilterResult CONNECT_FilterKey(char* buffer, int key) {
     return result;
 }
 
+void CONNECT_SetAutoConnect(bool after_loss, bool at_start) {
+    g_auto_after_loss = after_loss;
+    g_auto_at_start = at_start;
+}
+
+void CONNECT_FormatCountdown(int language, int seconds, char* text, int size) {
+    if (text == nullptr || size <= 0) return;
+    std::snprintf(text, size,
+                  language == 1 ? "Neuer Verbindungsversuch in %d s" : "Reconnecting in %d s",
+                  seconds);
+}
+
 void CONNECT_SetSleepForTests(void (*sleep_ms)(int)) { g_sleep = sleep_ms ? sleep_ms : RealSleep; }
 
 WM_HANDLE CONNECT_Window() { return g_window; }
@@ -243,10 +285,13 @@ void CONNECT_Begin(WM_HANDLE main_window, int rebuild) {
     g_buttons[1] = MakeButton(370, 260, CONNECT_ID_GERMAN, "DEUTSCH");
     g_buttons[2] = MakeButton(540, 260, CONNECT_ID_ENGLISH, "ENGLISH");
     WM_GiveFocus(g_edit);
+    g_auto_armed = rebuild == 1 ? g_auto_after_loss : g_auto_at_start;
+    if (g_auto_armed) ArmRetry(0); // a gateway that only dropped the line is back at once
 }
 
 bool CONNECT_Step() {
     Exec();
+    if (g_auto_armed && !g_pending && g_phase == Phase::Connect) AutoConnectTick();
     StatusMessage reply{};
     const bool got = QUEUE_Receive(&g_gui_queue, &reply) == 0;
     if (g_phase == Phase::Done) return true;
@@ -266,6 +311,7 @@ bool CONNECT_Step() {
             g_search_done = false;
             g_phase = Phase::Search;
         } else if (reply.status == STATUS_FAILED) {
+            const bool answered_attempt = g_pending; // the connection task reports twice
             g_pending = false;
             STATUS_SetText(Text(CONNECT_TEXT_FAILED));
             EnableControls(true);
@@ -273,6 +319,8 @@ bool CONNECT_Step() {
             g_sleep(1000);
             STATUS_Hide();
             Exec();
+            if (g_auto_armed && answered_attempt) ArmRetry(CONNECT_RETRY_MS);
+            g_auto_shown_seconds = -1; // the countdown comes back over the failure text
         }
         return false;
     }
@@ -294,11 +342,13 @@ bool CONNECT_Step() {
         g_connected = false;
         g_pending = false;
         g_phase = Phase::Connect;
+        if (g_auto_armed) ArmRetry(CONNECT_RETRY_MS);
     }
     return g_phase == Phase::Done;
 }
 
 void CONNECT_End() {
+    g_auto_armed = false;
     g_connected = false;
     g_pending = false;
     STATUS_Hide();

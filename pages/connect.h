@@ -38,6 +38,16 @@ void CONNECT_Begin(WM_HANDLE main_window, int rebuild);
 bool CONNECT_Step();
 void CONNECT_End();
 
+// Reconnecting by itself (off unless asked for): while armed, the page presses CONNECT for the
+// user at once, and after every failed connect or search again when a countdown of
+// CONNECT_RETRY_MS has run out, with the seconds left in the banner, until a search has
+// succeeded or the user edits the address. `after_loss` arms it when the page comes back after
+// a lost gateway, `at_start` when it first opens.
+constexpr int CONNECT_RETRY_MS = 10000;
+void CONNECT_SetAutoConnect(bool after_loss, bool at_start);
+// The banner text of the countdown, "Reconnecting in 7 s" or its German form (language 1).
+void CONNECT_FormatCountdown(int language, int seconds, char* text, int size);
+
 // The pauses the page makes (500 ms and 1000 ms, shown on the banner); tests replace the sleep
 // (nullptr restores the real one).
 void CONNECT_SetSleepForTests(void (*sleep_ms)(int milliseconds));

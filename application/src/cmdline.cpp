@@ -6,6 +6,7 @@
 #include "config/ini.h"
 #include "config/settings.h"
 #include "gui/host/host.h"
+#include "pages/connect.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,9 @@ constexpr const char* kProgram = "veltra-desktop";
 constexpr const char* kScaleSection = "GUI";
 constexpr const char* kScaleKey = "SCALE";
 constexpr size_t kMaxDataDirLength = 1024;
+// The settings key that turns reconnecting on, beside the address.
+constexpr const char* kAutoConnectSection = "NETWORK";
+constexpr const char* kAutoConnectKey = "AUTOCONNECT";
 
 std::string g_gateway_address; // set before the tasks start, only read afterwards
 
@@ -133,6 +137,10 @@ CmdlineOptions CMDLINE_Parse(int argc, const char* const* argv) {
             if (options.action != CMDLINE_SHOW_HELP) options.action = CMDLINE_SHOW_VERSION;
             continue;
         }
+        if (argument == "--auto-connect" || argument == "--no-window") {
+            (argument == "--no-window" ? options.no_window : options.auto_connect) = true;
+            continue;
+        }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         if (!TakesValue(name)) {
@@ -168,6 +176,10 @@ std::string CMDLINE_HelpText() {
            "  --language en|de          English or German texts (stored in the settings)\n"
            "  --scale N                 show the window N times as large, N = 1 to 4 (else\n"
            "                            SCALE in section GUI of config.ini, else 1)\n"
+           "  --auto-connect            after a lost gateway, connect again every 10 s until\n"
+           "                            connected (also AUTOCONNECT=1 in section NETWORK)\n"
+           "  --no-window               no window and no display needed: connect at once and\n"
+           "                            after every loss, poll and log until SIGTERM\n"
            "  -h, --help                show this help and end\n"
            "  --version                 show the version and end\n"
            "\n"
@@ -207,6 +219,12 @@ int CMDLINE_Apply(const CmdlineOptions& options) {
     CONFIG_ProposeIpAddress(options.gateway_address.c_str());
     g_gateway_address = options.gateway_address;
     if (!options.gateway_port.empty()) Gateway_SetPort(options.gateway_port.c_str());
+    const std::string settings = CONFIG_SettingsPath();
+    const bool auto_connect =
+        options.auto_connect ||
+        INI_GetLong(kAutoConnectSection, kAutoConnectKey, 0, settings.c_str()) == 1;
+    HOST_ForceHeadless(options.no_window);
+    CONNECT_SetAutoConnect(auto_connect || options.no_window, options.no_window);
     return 0;
 }
 

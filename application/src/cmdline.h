@@ -24,6 +24,8 @@ struct CmdlineOptions {
     std::string data_dir;        // --data-dir; empty when not given
     int language = -1;           // --language: 0 English, 1 German; -1 when not given
     int scale = 0;               // --scale: 1 to 4; 0 when not given
+    bool auto_connect = false;   // --auto-connect
+    bool no_window = false;      // --no-window
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument or
@@ -37,9 +39,11 @@ std::string CMDLINE_VersionText();
 // Puts the options into effect: the data folder (created), then from its settings file the
 // stored scale unless --scale gave one, the language stored in the settings, the gateway
 // address proposed by the settings in place of the stored one (the connect page shows it; it
-// is stored once it connected), the gateway port fixed for every connection and the window's
-// scale. 0, or CMDLINE_EXIT_USAGE after printing why when the chosen data folder
-// cannot be created.
+// is stored once it connected), the gateway port fixed for every connection, the window's
+// scale, and reconnecting by itself (--auto-connect or AUTOCONNECT=1 in section NETWORK: after
+// a lost gateway). --no-window runs without a window or display and connects at start and after
+// every loss by itself; the search and event lines go to standard output as always. 0, or
+// CMDLINE_EXIT_USAGE after printing why when the chosen data folder cannot be created.
 int CMDLINE_Apply(const CmdlineOptions& options);
 
 // What the process entry calls first: parses, prints the help, the version or the error, and

@@ -5,6 +5,7 @@
 #include "config/ini.h"
 #include "config/settings.h"
 #include "gui/host/host.h"
+#include "gui/toolkit/core/gui_init.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The command line reaches the connect page, which brings in the toolkit; its configuration
+// hooks come from the toolkit tests' helper library, named here so that the linker takes them.
+[[gnu::used]] void (*const kToolkitHooks)() = GUI_ConfigureMemory;
 
 CmdlineOptions Parse(std::initializer_list<const char*> arguments) {
     std::vector<const char*> argv{"veltra-desktop"};
@@ -71,6 +76,12 @@ TEST(Cmdline, EveryOptionInBothFormsAndTheLastRepeatCounts) {
     EXPECT_EQ(options.language, 1);
     EXPECT_EQ(options.scale, 2);
 
+    EXPECT_FALSE(options.auto_connect);
+    EXPECT_FALSE(options.no_window);
+    const CmdlineOptions flags = Parse({"--auto-connect", "--no-window"});
+    EXPECT_TRUE(flags.auto_connect);
+    EXPECT_TRUE(flags.no_window);
+
     const CmdlineOptions plain = Parse({"--gateway=255.255.255.255", "--language=en"});
     EXPECT_EQ(plain.gateway_address, "255.255.255.255");
     EXPECT_EQ(plain.gateway_port, "");
@@ -86,6 +97,7 @@ TEST(Cmdline, BadCommandLinesGiveOneLineNamingTheProblem) {
         {{"--fullscreen"}, "unknown option '--fullscreen'"},
         {{"-x"}, "unknown option '-x'"},
         {{"--help=1"}, "unknown option '--help=1'"},
+        {{"--no-window=yes"}, "unknown option '--no-window=yes'"},
         {{"192.168.1.160"}, "unexpected argument '192.168.1.160'"},
         {{"--scale"}, "option '--scale' needs a value"},
         {{"--scale", "0"}, "invalid --scale '0'"},
@@ -124,8 +136,9 @@ TEST(Cmdline, HelpListsEveryOptionAndStartEndsWithTheRightCodes) {
     EXPECT_EQ(Parse({"--version", "-h"}).action, CMDLINE_SHOW_HELP);
     const std::string help = CMDLINE_HelpText();
     for (const char* option :
-         {"--gateway ADDRESS[:PORT]", "--data-dir DIR", "--language en|de", "--scale N", "--help",
-          "--version", "VELTRA_HOST", "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
+         {"--gateway ADDRESS[:PORT]", "--data-dir DIR", "--language en|de", "--scale N",
+          "--auto-connect", "--no-window", "--help", "--version", "VELTRA_HOST",
+          "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_EQ(CMDLINE_VersionText().rfind("veltra-desktop 1.", 0), 0u);
 

@@ -48,7 +48,8 @@ for file in /usr/bin/veltra-desktop /usr/bin/gateway-sim \
             /usr/share/icons/hicolor/48x48/apps/$app.png \
             /usr/share/icons/hicolor/128x128/apps/$app.png \
             /usr/share/icons/hicolor/256x256/apps/$app.png \
-            /usr/share/man/man1/veltra-desktop.1.gz; do
+            /usr/share/man/man1/veltra-desktop.1.gz \
+            /usr/lib/systemd/user/veltra-desktop.service; do
   [ -f "$file" ] || fail "not installed: $file"
 done
 version=$(dpkg-deb -f "$deb" Version)
@@ -64,6 +65,11 @@ if command -v appstreamcli >/dev/null; then
     { cat "$work/as.log"; fail "metainfo not valid"; }
 else
   echo "note: appstreamcli missing, metainfo not validated"
+fi
+
+if command -v systemd-analyze >/dev/null; then
+  unit_check=$(systemd-analyze verify --man=no /usr/lib/systemd/user/veltra-desktop.service 2>&1)
+  [ -z "$unit_check" ] || fail "user unit: $unit_check"
 fi
 
 # ---- The installed program, headless, from a folder without Data_Media: it finds its start
