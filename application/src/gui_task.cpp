@@ -14,6 +14,7 @@
 #include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
+#include "pages/event.h"
 #include "pages/history.h"
 #include "pages/mainscreen.h"
 
@@ -52,13 +53,10 @@ bool ReadClock(ClockBytes* clock) {
 void RealSleep(int ms) { APP_SleepMs(ms); }
 void (*g_sleep)(int) = RealSleep;
 
-// The event scan over all devices, every 1000 passes: the event texts' Event_Check joins here.
-void ScanEvents() {}
-
 const GuiLoopActions kLoopActions = {
     ReadClock,               MAINSCREEN_SetDateTime,     LOG_Put,
     MAINSCREEN_SelectedPage, MAINSCREEN_SendPageMessage, DEV_UpdateAll,
-    ScanEvents,              GUITASK_ResetAfterLoss,     ExecGui,
+    Event_Check,             GUITASK_ResetAfterLoss,     ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
