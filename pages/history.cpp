@@ -231,7 +231,9 @@ int LoadOnce() {
     const int range = std::clamp(DROPDOWN_Selected(g_page.range_list), 0, HISTORY_RANGE_COUNT - 1);
     g_page.step = HISTORY_Ranges[range].step;
     const int32_t written = LOG_LinesWritten();
-    const int32_t lines = std::min(g_page.step * HISTORY_POINTS, written);
+    // A log without columns has nothing to show.
+    const bool columns = DROPDOWN_Count(g_page.curve[0].list) > 0;
+    const int32_t lines = columns ? std::min(g_page.step * HISTORY_POINTS, written) : 0;
     GRAPH_AXIS_PutFactor(g_page.time_axis, static_cast<float>(g_page.step) * (1.0f / 60.0f));
 
     for (Curve& c : g_page.curve) {
@@ -378,7 +380,8 @@ WM_HANDLE MakeList(int x, int y, int width, int id, int user_bytes, WM_HANDLE pa
 void AppendColumnNames(WM_HANDLE list) {
     char name[kFieldSize];
     int result = LOG_GetLine(0, 1, name, kFieldSize);
-    while (result == 0 || result == -2) {
+    // The empty field before the line end closes the list (also when there is no column).
+    while ((result == 0 || result == -2) && name[0] != '\0') {
         DROPDOWN_Append(list, name);
         while (result == -2) // the rest of a name too long for the buffer
             result = LOG_GetNextField(name, kFieldSize);
@@ -660,7 +663,7 @@ int HISTORY_Load() {
 }
 
 void HISTORY_AddLine() {
-    if (!Built() || g_page.busy) return;
+    if (!Built() || g_page.busy || DROPDOWN_Count(g_page.curve[0].list) == 0) return;
     if (!OpenLog()) return;
     ++g_page.line_counter;
     if (g_page.line_counter % g_page.step != 0) {

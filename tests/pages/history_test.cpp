@@ -419,6 +419,16 @@ TEST_F(HistoryPage, AnUnreadableLogLeavesTheCurvesAsTheyAre) {
     EXPECT_EQ(WM_GetFirstChild(page), 0);
 }
 
+TEST_F(HistoryPage, ALogWithoutColumnsGivesEmptyListsAndEmptyCurves) {
+    DEV_Clear();
+    ASSERT_EQ(LOG_Init(), 0); // "Time;" and "Format;" only
+    ASSERT_EQ(LOG_Put(), 0);
+    ASSERT_EQ(HISTORY_Build(page), 0);
+    EXPECT_EQ(DROPDOWN_Count(List(HISTORY_ID_CURVE1)), 0);
+    EXPECT_EQ(HISTORY_Load(), 0);
+    EXPECT_TRUE(Values(0).empty());
+}
+
 // Not a check: the picture of a filled page with the cursor, for looking at.
 TEST_F(HistoryPage, PageDrawsAsAPicture) {
     for (int i = 0; i < 900; ++i)
