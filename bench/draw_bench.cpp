@@ -269,6 +269,48 @@ void BM_Cairo_Polygon(benchmark::State& state) {
     }
 }
 
+// What device tiles draw most: many small round rectangles, dots and short arcs, where the
+// cost of setting up each shape counts as much as its pixels.
+void BM_Ours_SmallShapes(benchmark::State& state) {
+    OurTarget();
+    for (auto _ : state) {
+        GUI_SetDrawColor(0x808080);
+        GUI_SetLineWidth(4);
+        for (int i = 0; i < 10; ++i) {
+            const int x = 20 + i * 70;
+            GUI_FillRoundRectAA(x, 100, x + 59, 119, 5);
+            GUI_FillRoundRectAA(x, 130, x + 19, 137, 1);
+            GUI_FillCircleAA(x + 10, 160, 6);
+            GUI_DrawArcAA(x + 30, 200, 20, 20, 0, 180);
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_Cairo_SmallShapes(benchmark::State& state) {
+    cairo_t* cr = C().cr;
+    for (auto _ : state) {
+        Rgb(cr, 0x808080);
+        cairo_set_line_width(cr, 4);
+        for (int i = 0; i < 10; ++i) {
+            const int x = 20 + i * 70;
+            cairo_new_path(cr);
+            CairoRoundRect(cr, x, 100, x + 60, 120, 5);
+            cairo_fill(cr);
+            cairo_new_path(cr);
+            CairoRoundRect(cr, x, 130, x + 20, 138, 1);
+            cairo_fill(cr);
+            cairo_new_path(cr);
+            cairo_arc(cr, x + 10.5, 160.5, 6.5, 0, 2 * M_PI);
+            cairo_fill(cr);
+            cairo_new_path(cr);
+            cairo_arc_negative(cr, x + 30.5, 200.5, 20, 0, -M_PI);
+            cairo_stroke(cr);
+        }
+        cairo_surface_flush(C().surface);
+    }
+}
+
 void BM_Ours_Gradient(benchmark::State& state) {
     OurTarget();
     for (auto _ : state) {
@@ -335,6 +377,8 @@ BENCHMARK(BM_Ours_RoundRect);
 BENCHMARK(BM_Cairo_RoundRect);
 BENCHMARK(BM_Ours_Polygon);
 BENCHMARK(BM_Cairo_Polygon);
+BENCHMARK(BM_Ours_SmallShapes);
+BENCHMARK(BM_Cairo_SmallShapes);
 BENCHMARK(BM_Ours_Gradient);
 BENCHMARK(BM_Cairo_Gradient);
 BENCHMARK(BM_Ours_TextScreen);
@@ -363,8 +407,8 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-12s %12s %12s %8s\n", "shape", "ours (us)", "cairo (us)", "ratio");
-    for (const char* name : {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "Gradient",
-                             "TextScreen", "DevicePage"}) {
+    for (const char* name : {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "SmallShapes",
+                             "Gradient", "TextScreen", "DevicePage"}) {
         const auto ours = reporter.times.find(std::string("BM_Ours_") + name);
         const auto cairo = reporter.times.find(std::string("BM_Cairo_") + name);
         if (ours == reporter.times.end() || cairo == reporter.times.end()) continue;

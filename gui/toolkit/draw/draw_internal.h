@@ -74,6 +74,9 @@ class DrawScope {
 // false when that rectangle misses it. ClipCount() is the number of rectangles to try.
 int ClipCount();
 bool ClipBoxFor(int index, const Box& bounds, Box* out);
+// Whether any clip rectangle meets the bounding box: shapes skip building their outline when
+// none does (windows repainted in part, tiles scrolled off the display).
+bool AnyClipMeets(const Box& bounds);
 bool InPass();
 void SetPass(const Box* box); // null ends the pass
 

@@ -19,7 +19,8 @@ namespace {
 struct Edge {
     double x0, y0, x1, y1; // y0 < y1
     double dxdy;
-    int dir; // +1 if the outline runs downwards here, -1 upwards
+    double dydx; // infinite for an upright edge
+    int dir;     // +1 if the outline runs downwards here, -1 upwards
 };
 
 Edge g_edges[kMaxOutlineEdges];
@@ -62,6 +63,7 @@ void AddEdge(double xa, double ya, double xb, double yb) {
     e.x1 = xb;
     e.y1 = yb;
     e.dxdy = (xb - xa) / (yb - ya);
+    e.dydx = xa == xb ? 1e300 : (yb - ya) / (xb - xa);
 }
 
 inline void Cell(int col, double cover, double mid) {
@@ -79,8 +81,9 @@ inline void Cell(int col, double cover, double mid) {
     g_area[i] += cover * (col + 1 - mid);
 }
 
-// A piece of an edge inside the current row, from (xa, ya) to (xb, yb), ya < yb.
-void AddPiece(double xa, double ya, double xb, double yb, int dir) {
+// A piece of an edge with slope dydx inside the current row, from (xa, ya) to (xb, yb),
+// ya < yb.
+void AddPiece(double xa, double ya, double xb, double yb, double dydx, int dir) {
     const double lo = g_clip.x0;
     const double hi = g_clip.x1 + 1.0;
     double xl = xa, yl = ya, xr = xb, yr = yb;
@@ -92,8 +95,8 @@ void AddPiece(double xa, double ya, double xb, double yb, int dir) {
         g_left_cover += dir * (yb - ya);
         return;
     }
-    if (xl >= hi) return;                      // reaches no pixel of the box
-    const double dydx = (yr - yl) / (xr - xl); // finite: xl < xr here
+    if (xl >= hi) return; // reaches no pixel of the box
+    // From here on xl < xr, so the edge is not upright and dydx is finite.
     if (xl < lo) {
         const double ys = yl + (lo - xl) * dydx;
         g_left_cover += dir * std::fabs(ys - yl);
@@ -200,7 +203,7 @@ void FillClipBox(Paint paint) {
             if (ya < yb) {
                 const double xa = ya == e.y0 ? e.x0 : e.x0 + (ya - e.y0) * e.dxdy;
                 const double xb = yb == e.y1 ? e.x1 : e.x0 + (yb - e.y0) * e.dxdy;
-                AddPiece(xa, ya, xb, yb, e.dir);
+                AddPiece(xa, ya, xb, yb, e.dydx, e.dir);
             }
             if (e.y1 > yb0) g_active[kept++] = g_active[k];
         }
@@ -210,15 +213,30 @@ void FillClipBox(Paint paint) {
 }
 
 // cos(k * 90 / n degrees) for k = 0 .. n, the quarter turn every round contour is made of.
-double g_quarter[kMaxQuarterChords + 1];
-int g_quarter_n = 0;
+// A few of them are kept: a gauge's ring and its value arc, or the corners of the round
+// rectangles of a tile, ask for the same few again and again.
+constexpr int kQuarterTables = 4;
+double g_quarter[kQuarterTables][kMaxQuarterChords + 1];
+int g_quarter_n[kQuarterTables] = {};
+int g_quarter_next = 0; // the table to replace next
 
-void QuarterTable(int n) {
-    if (n == g_quarter_n) return;
-    for (int k = 0; k <= n; ++k)
-        g_quarter[k] = std::cos(k * (M_PI / 2) / n);
-    g_quarter[n] = 0;
-    g_quarter_n = n;
+const double* QuarterTable(int n) {
+    for (int t = 0; t < kQuarterTables; ++t)
+        if (g_quarter_n[t] == n) return g_quarter[t];
+    const int t = g_quarter_next;
+    g_quarter_next = (t + 1) % kQuarterTables;
+    for (int k = 0; k < n; ++k)
+        g_quarter[t][k] = std::cos(k * (M_PI / 2) / n);
+    g_quarter[t][n] = 0;
+    g_quarter_n[t] = n;
+    return g_quarter[t];
+}
+
+void Include(double x0, double y0, double x1, double y1) {
+    g_minx = std::min(g_minx, x0);
+    g_miny = std::min(g_miny, y0);
+    g_maxx = std::max(g_maxx, x1);
+    g_maxy = std::max(g_maxy, y1);
 }
 
 } // namespace
@@ -262,10 +280,7 @@ void OutlineMoveTo(double x, double y) {
     }
     g_first_x = g_last_x = x;
     g_first_y = g_last_y = y;
-    g_minx = std::min(g_minx, x);
-    g_maxx = std::max(g_maxx, x);
-    g_miny = std::min(g_miny, y);
-    g_maxy = std::max(g_maxy, y);
+    Include(x, y, x, y);
     g_open = true;
 }
 
@@ -278,39 +293,48 @@ void OutlineLineTo(double x, double y) {
     AddEdge(g_last_x, g_last_y, x, y);
     g_last_x = x;
     g_last_y = y;
-    g_minx = std::min(g_minx, x);
-    g_maxx = std::max(g_maxx, x);
-    g_miny = std::min(g_miny, y);
-    g_maxy = std::max(g_maxy, y);
+    Include(x, y, x, y);
 }
 
 void OutlineRoundBox(double cl, double ct, double cr, double cb, double rx, double ry,
                      bool reverse) {
-    const int n = QuarterChords(std::max(rx, ry));
-    QuarterTable(n);
-    const double s = StraddleScale(n);
-    const double* c = g_quarter;
-    // Quarter k of the turn (counter-clockwise on screen from 3 o'clock), point j of n.
-    auto point = [&](int k, int j, double* x, double* y) {
-        const int i = (k & 1) ? n - j : j; // odd quarters run from their far end
-        // The ends of the quarters stay on the curve: they are its extremes, and straight
-        // sides of a box continue from them.
-        const double f = i == 0 || i == n ? 1.0 : s;
-        const double px = rx * f * c[i], py = ry * f * c[n - i];
-        *x = (k == 1 || k == 2) ? cl - px : cr + px;
-        *y = (k == 2 || k == 3) ? cb + py : ct - py;
-    };
-    double x, y;
-    point(reverse ? 3 : 0, reverse ? n : 0, &x, &y);
-    OutlineMoveTo(x, y);
-    for (int q = 0; q < 4; ++q) {
-        const int k = reverse ? 3 - q : q;
-        for (int j = 0; j <= n; ++j) {
-            point(k, reverse ? n - j : j, &x, &y);
-            OutlineLineTo(x, y);
-        }
-    }
     OutlineClose();
+    if (!std::isfinite(cl + ct + cr + cb + rx + ry)) {
+        g_broken = true;
+        return;
+    }
+    const int n = QuarterChords(std::max(rx, ry));
+    const double* c = QuarterTable(n);
+    const double s = StraddleScale(n);
+    // One quarter's points from 3 o'clock (i = 0) to 12 o'clock (i = n), from the corner
+    // centre. The ends stay on the curve: they are its extremes, and the straight sides of a
+    // box continue from them; the chords between them straddle it.
+    double px[kMaxQuarterChords + 1];
+    double py[kMaxQuarterChords + 1];
+    for (int i = 0; i <= n; ++i) {
+        const double f = i == 0 || i == n ? 1.0 : s;
+        px[i] = rx * f * c[i];
+        py[i] = ry * f * c[n - i];
+    }
+    // Only the edges and their directions matter to the fill, not their order: the four
+    // quarters counter-clockwise on screen, then the left and right sides (top and bottom are
+    // level and cover nothing). Reversed, every edge runs the other way.
+    auto edge = [reverse](double xa, double ya, double xb, double yb) {
+        if (reverse) {
+            AddEdge(xb, yb, xa, ya);
+        } else {
+            AddEdge(xa, ya, xb, yb);
+        }
+    };
+    for (int i = 0; i < n; ++i) {
+        edge(cr + px[i], ct - py[i], cr + px[i + 1], ct - py[i + 1]);
+        edge(cl - px[i + 1], ct - py[i + 1], cl - px[i], ct - py[i]);
+        edge(cl - px[i], cb + py[i], cl - px[i + 1], cb + py[i + 1]);
+        edge(cr + px[i + 1], cb + py[i + 1], cr + px[i], cb + py[i]);
+    }
+    edge(cl - rx, ct, cl - rx, cb);
+    edge(cr + rx, cb, cr + rx, ct);
+    Include(cl - rx, ct - ry, cr + rx, cb + ry);
 }
 
 void OutlineEllipseArc(double cx, double cy, double rx, double ry, double t0, double t1,

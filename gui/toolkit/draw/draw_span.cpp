@@ -81,6 +81,14 @@ bool ClipBoxFor(int index, const Box& bounds, Box* out) {
     return true;
 }
 
+bool AnyClipMeets(const Box& bounds) {
+    if (bounds.Empty()) return false;
+    Box box;
+    for (int i = 0, n = ClipCount(); i < n; ++i)
+        if (ClipBoxFor(i, bounds, &box)) return true;
+    return false;
+}
+
 bool InPass() {
     return g_in_pass;
 }

@@ -98,6 +98,7 @@ int Width(const GUI_CONTEXT* c) {
 // a circle of pixel radius r spans 2r + 1 pixels.
 void Disc(int xc, int yc, int r, Paint paint) {
     const double cx = xc + 0.5, cy = yc + 0.5, rr = r + 0.5;
+    if (!AnyClipMeets(BoundsOf(cx - rr, cy - rr, cx + rr, cy + rr))) return;
     OutlineBegin();
     OutlineRoundBox(cx, cy, cx, cy, rr, rr, false);
     OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit}, paint);
@@ -120,12 +121,6 @@ double RayParameter(double dx, double dy, double ex, double ey) {
 
 void RasterPolygon(const double* xs, const double* ys, int count, int factor, Paint paint) {
     if (count < 3 || count > GUI_MAX_POLYGON_POINTS + 4) return;
-    if (factor > 1) {
-        OutlineBegin();
-        for (int i = 0; i < count; ++i)
-            OutlineLineTo(xs[i], ys[i]);
-        return OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit}, paint);
-    }
     double minx = kInf, miny = kInf, maxx = -kInf, maxy = -kInf;
     for (int i = 0; i < count; ++i) {
         if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) return;
@@ -133,6 +128,13 @@ void RasterPolygon(const double* xs, const double* ys, int count, int factor, Pa
         maxx = std::max(maxx, xs[i]);
         miny = std::min(miny, ys[i]);
         maxy = std::max(maxy, ys[i]);
+    }
+    if (factor > 1) {
+        if (!AnyClipMeets(BoundsOf(minx, miny, maxx, maxy))) return;
+        OutlineBegin();
+        for (int i = 0; i < count; ++i)
+            OutlineLineTo(xs[i], ys[i]);
+        return OutlineFill(Box{-kBoxLimit, -kBoxLimit, kBoxLimit, kBoxLimit}, paint);
     }
     RasterCentres(BoundsOf(minx, miny, maxx, maxy), paint, [&](double sy, const CentreRow& row) {
         double cx[GUI_MAX_POLYGON_POINTS + 4];
@@ -253,6 +255,7 @@ void GUI_DrawArcAA(int xc, int yc, int rx, int ry, int a0, int a1) {
     Direction(static_cast<int>(end % 360), std::max(rx, 1), std::max(ry, 1), &vx, &vy);
 
     if (Factor(c) > 1) {
+        if (!AnyClipMeets(BoundsOf(cx - ox, cy - oy, cx + ox, cy + oy))) return;
         OutlineBegin();
         if (sweep >= 360) {
             OutlineRoundBox(cx, cy, cx, cy, ox, oy, false);
@@ -341,6 +344,10 @@ void GUI_FillRoundRectAA(int x0, int y0, int x1, int y1, int r) {
     }
     // Corner circles of radius r + 0.5 around the centres of the pixels r in from the corners,
     // so a corner spans r + 1 pixels like a circle of radius r.
+    if (!AnyClipMeets(Box{x0, y0, x1, y1})) {
+        c->aa_factor = saved;
+        return;
+    }
     const double rr = r + 0.5;
     OutlineBegin();
     OutlineRoundBox(x0 + r + 0.5, y0 + r + 0.5, x1 - r + 0.5, y1 - r + 0.5, rr, rr, false);
