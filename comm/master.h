@@ -37,7 +37,8 @@ void Master_SearchBus(int32_t maximum);
 // One poll of every device, the custom names, then STATUS_OK (every found device is polled)
 // or STATUS_FAILED to the GUI queue.
 void Master_FinishSearch();
-// One polling cycle over the polled entries, while connected.
+// One polling cycle over the polled entries, while connected. Writes posted meanwhile are sent
+// before each of its requests; like everything here it runs on the master task.
 void Master_PollAll();
 // Polls the 11 blocks of a display group from entry `first`: first + 10, or 1 when the
 // connection dropped.
