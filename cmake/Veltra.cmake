@@ -33,13 +33,14 @@ function(veltra_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# veltra_add_test(NAME SOURCES... [DEPS libs...] [CONCURRENCY])
+# veltra_add_test(NAME SOURCES... [DEPS libs...] [CONCURRENCY] [E2E])
 # A GoogleTest binary; each test case becomes its own ctest entry (and its own process, so
-# modules with static state start fresh). CONCURRENCY marks tests that also run under TSan.
+# modules with static state start fresh). CONCURRENCY marks tests that also run under TSan;
+# E2E the end-to-end tests of the real program (label e2e, a longer time limit).
 set_property(GLOBAL PROPERTY VELTRA_ALL_TESTS "")
 set_property(GLOBAL PROPERTY VELTRA_CONCURRENCY_TESTS "")
 function(veltra_add_test name)
-  cmake_parse_arguments(ARG "CONCURRENCY" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "CONCURRENCY;E2E" "" "SOURCES;DEPS" ${ARGN})
   if(VELTRA_FUZZ)
     return()
   endif()
@@ -48,13 +49,18 @@ function(veltra_add_test name)
   target_compile_definitions(${name} PRIVATE VELTRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                              VELTRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(labels unit)
+  set(timeout 300)
+  if(ARG_E2E)
+    set(labels e2e)
+    set(timeout 600)
+  endif()
   if(ARG_CONCURRENCY)
     set(labels concurrency)
     set_property(GLOBAL APPEND PROPERTY VELTRA_CONCURRENCY_TESTS ${name})
   endif()
   set_property(GLOBAL APPEND PROPERTY VELTRA_ALL_TESTS ${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "${labels}" TIMEOUT 300
+                       PROPERTIES LABELS "${labels}" TIMEOUT ${timeout}
                        ENVIRONMENT "VELTRA_NO_MESSAGE_BOX=1")
 endfunction()
 

@@ -1,52 +1,21 @@
 // The real program against the gateway simulator on a private Xvfb server, driven with
 // xdotool as a user would: type the address, CONNECT, the pages appear; the gateway goes away
 // and comes back; the information window opens and closes.
-#include "tests/gui/host/xvfb_session.h"
+#include "tests/e2e/e2e_util.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+#include <vector>
 
 namespace {
 
-constexpr const char* kTitle = "veltraDesktop - v1.07.00";
-const fs::path kProgram = fs::path(VELTRA_BINARY_DIR) / "application" / "veltra-desktop";
-
 constexpr uint32_t kDarkGreen = 0x006600; // as the screen holds it, 0xRRGGBB
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kGreen = 0x00FF00;
-
-void WritePng(const std::string& path, const XvfbImage& image, int x0, int y0) {
-    std::vector<png_byte> rgb(800 * 480 * 3);
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const uint32_t p = image.At(x0 + x, y0 + y);
-            png_byte* out = &rgb[size_t(y * 800 + x) * 3];
-            out[0] = png_byte(p >> 16), out[1] = png_byte(p >> 8), out[2] = png_byte(p);
-        }
-    png_image info{};
-    info.version = PNG_IMAGE_VERSION;
-    info.width = 800;
-    info.height = 480;
-    info.format = PNG_FORMAT_RGB;
-    png_image_write_to_file(&info, path.c_str(), 0, rgb.data(), 0, nullptr);
-}
 
 class ConnectEndToEnd : public ::testing::Test {
   protected:
@@ -54,107 +23,28 @@ class ConnectEndToEnd : public ::testing::Test {
         if (!XVFB_HaveProgram("Xvfb") || !XVFB_HaveProgram("xdotool"))
             GTEST_SKIP() << "Xvfb or xdotool is not installed";
         std::string why_not;
-        ASSERT_TRUE(xvfb_.Start(&why_not)) << why_not;
-        scratch_ = fs::temp_directory_path() / ("veltra-e2e-connect-" + std::to_string(getpid()));
-        fs::remove_all(scratch_);
-        fs::create_directories(scratch_ / "appdata");
-        fs::create_directories(scratch_ / "work");
-        std::ofstream(scratch_ / "lsan.supp") << "leak:libdbus-1.so\nleak:libX11.so\n";
+        ASSERT_TRUE(session_.StartServer(&why_not)) << why_not;
     }
 
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (!scratch_.empty()) fs::remove_all(scratch_);
-    }
+    void Start(int port) { ASSERT_TRUE(session_.StartProgram(port)) << "no window"; }
 
-    void Start(int port) {
-        const std::string out = (scratch_ / "stdout.txt").string();
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("APPDATA", (scratch_ / "appdata").c_str(), 1);
-            setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
-            setenv("VELTRA_GATEWAY_PORT", std::to_string(port).c_str(), 1);
-            unsetenv("VELTRA_HOST");
-            const std::string lsan = "suppressions=" + (scratch_ / "lsan.supp").string();
-            setenv("LSAN_OPTIONS", lsan.c_str(), 1);
-            if (chdir((scratch_ / "work").c_str()) != 0) _exit(126);
-            if (!freopen(out.c_str(), "w", stdout)) _exit(125);
-            execl(kProgram.c_str(), "veltra-desktop", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        ASSERT_GT(pid_, 0);
-        const auto end = Clock::now() + std::chrono::seconds(20);
-        while (Clock::now() < end && !xvfb_.FindWindow(kTitle, &window_))
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_GT(window_.width, 0) << "no window titled " << kTitle;
-    }
-
-    // A display pixel (0xRRGGBB) of the last screenshot.
-    uint32_t At(int x, int y) const { return screen_.At(window_.x + 1 + x, window_.y + 1 + y); }
-
-    // Takes screenshots until the check holds on the display or `seconds` pass.
+    uint32_t At(int x, int y) const { return session_.At(x, y); }
     // On failure the last screen is kept as e2e_failed.png in the build folder.
     bool WaitFor(const std::function<bool()>& check, int seconds = 30) {
-        const auto end = Clock::now() + std::chrono::seconds(seconds);
-        while (Clock::now() < end) {
-            std::string why_not;
-            if (xvfb_.Screenshot(&screen_, &why_not) && check()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (screen_.width > 0) Screenshot("e2e_failed.png");
+        if (session_.WaitFor(check, seconds)) return true;
+        session_.SaveScreen("e2e_failed.png");
         return false;
     }
+    void Click(int x, int y) { session_.Click(x, y); }
+    void Keys(const std::string& arguments) { session_.Keys(arguments); }
+    bool ConnectPageShown() const { return session_.ConnectPageShown(); }
+    bool PagesShown() const { return session_.PagesShown(); }
+    bool BannerShown() const { return session_.BannerShown(); }
+    int GreenListPixels() const { return session_.GreenListPixels(); }
+    std::string Output() const { return session_.Output(); }
+    void Screenshot(const char* name) { session_.SaveScreen(name); }
 
-    void Click(int x, int y) {
-        xvfb_.MovePointer(window_.x + 1 + x, window_.y + 1 + y);
-        XVFB_Run("xdotool click 1");
-    }
-    void Keys(const std::string& arguments) { XVFB_Run("xdotool " + arguments); }
-
-    // The screens the test tells apart.
-    bool ConnectPageShown() const {
-        // The white address field and the light CONNECT button.
-        return At(30, 195) == kWhite && At(380, 195) != 0x000000;
-    }
-    bool PagesShown() const {
-        // The selected first tab is light where the connect page has its dark green band; the
-        // tabs beside it are dark green; no address field.
-        const uint32_t tab = At(6, 66);
-        const bool light = ((tab >> 16) & 0xFF) > 0xC0 && ((tab >> 8) & 0xFF) > 0xC0 &&
-                           (tab & 0xFF) > 0xC0;
-        return light && At(30, 195) != kWhite && At(600, 65) == kDarkGreen;
-    }
-    bool BannerShown() const {
-        int white = 0;
-        for (int y = 5; y < 45; ++y)
-            for (int x = 200; x < 500; ++x) white += At(x, y) == kWhite;
-        return white > 100;
-    }
-    int GreenListPixels() const {
-        int n = 0;
-        for (int y = 90; y < 390; ++y)
-            for (int x = 4; x < 300; ++x) n += At(x, y) == kGreen;
-        return n;
-    }
-    std::string Output() const {
-        std::ifstream in(scratch_ / "stdout.txt");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    void Screenshot(const char* name) {
-        WritePng(std::string(VELTRA_BINARY_DIR) + "/" + name, screen_, window_.x + 1,
-                 window_.y + 1);
-    }
-
-    XvfbSession xvfb_;
-    XvfbWindow window_;
-    XvfbImage screen_;
-    fs::path scratch_;
-    pid_t pid_ = -1;
+    e2e::ProgramSession session_{"connect"};
 };
 
 TEST_F(ConnectEndToEnd, ConnectLoseTheGatewayReconnectAndReadTheInformationWindow) {
@@ -180,13 +70,7 @@ TEST_F(ConnectEndToEnd, ConnectLoseTheGatewayReconnectAndReadTheInformationWindo
     EXPECT_EQ(At(40, frame_y + 6), kDarkGreen);
     Screenshot("e2e_connected.png");
     // The Home tab is selected and its tile framed: grey frame, dark green name field.
-    const std::string settings =
-        [&] {
-            std::ifstream in(scratch_ / "appdata" / "Ovalo" / "config.ini");
-            std::stringstream s;
-            s << in.rdbuf();
-            return s.str();
-        }();
+    const std::string settings = e2e::ReadFile(session_.DataFolder() / "config.ini");
     EXPECT_NE(settings.find("127.0.0.1"), std::string::npos) << settings;
 
     // The gateway goes away: the lost-connection banner, then the connect page.
@@ -208,11 +92,7 @@ TEST_F(ConnectEndToEnd, ConnectLoseTheGatewayReconnectAndReadTheInformationWindo
     Click(35, 445);
     EXPECT_TRUE(WaitFor([&] { return PagesShown(); }, 10)) << "the information window stayed";
 
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(session_.Stop(), 0);
 }
 
 } // namespace
