@@ -7,7 +7,6 @@
 #include "pages/info.h"
 
 #include <string>
-#include <thread>
 
 using namespace widgettest;
 
@@ -41,19 +40,6 @@ TEST_F(InfoTest, TheListKeepsTheNewest500LinesWithTheNewestSelected) {
     Exec();
     // The newest line is in view at the bottom of the list, green on black.
     EXPECT_GT(LISTBOX_TopLine(INFO_List()), 400);
-}
-
-TEST_F(InfoTest, LinesAndTitleMayComeFromTheMasterTask) {
-    std::thread master([] {
-        INFO_SetTitle(192, 168, 1, 60, 1, 7, 0);
-        for (int i = 0; i < 50; ++i) INFO_AddLine("Slave id:3 found");
-    });
-    for (int i = 0; i < 50; ++i) Exec();
-    master.join();
-    char title[100] = {};
-    TEXT_ReadText(WM_FindChildById(INFO_Window(), INFO_ID_TITLE), title, sizeof title);
-    EXPECT_STREQ(title, "Ovalo Veltra - Rev. 01.07.00 ,\nIP: 192.168.001.060");
-    EXPECT_EQ(LISTBOX_Count(INFO_List()), 50);
 }
 
 TEST_F(InfoTest, FitTextTakesTheLargestFontThatFitsAndFont8WhenNoneDoes) {
