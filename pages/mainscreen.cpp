@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 WM_HANDLE g_page_windows[MAIN_PAGE_COUNT + 1] = {};
@@ -202,6 +203,42 @@ void PaintPage(WM_HANDLE win) {
     }
 }
 
+// A name field is a text label, and labels send no notifications: the page turns a press and
+// release on the same field into the field's release, as for a button. A press that moves
+// further than the drag threshold (a page being dragged sideways) is no touch on the field.
+struct NameFieldTouch {
+    WM_HANDLE field = 0;
+    int x = 0;
+    int y = 0;
+};
+NameFieldTouch g_name_touch;
+
+bool IsNameField(WM_HANDLE win) {
+    const int id = WM_GetWinId(win);
+    return id >= MAIN_ID_NAME_FIELD && id < MAIN_ID_NAME_FIELD + MAIN_NAME_FIELD_SLOTS;
+}
+
+void OnChildPointer(const WM_MSG_RECORD* msg) {
+    const auto* pointer = static_cast<const WM_MSG_RECORD*>(msg->data.p);
+    if (pointer == nullptr || !IsNameField(msg->source)) return;
+    const auto* state = static_cast<const WM_POINTER_STATE*>(pointer->data.p);
+    if (state == nullptr) { // the pointer left the field
+        g_name_touch = {};
+        return;
+    }
+    const int x = state->x + WM_GetWindowOrgX(msg->source);
+    const int y = state->y + WM_GetWindowOrgY(msg->source);
+    if (state->pressed != 0) {
+        if (g_name_touch.field != msg->source) g_name_touch = {msg->source, x, y};
+        return;
+    }
+    const NameFieldTouch touch = g_name_touch;
+    g_name_touch = {};
+    if (touch.field != msg->source) return;
+    if (std::abs(x - touch.x) > kMotionThreshold || std::abs(y - touch.y) > kMotionThreshold) return;
+    DEVPAGE_OnNotify(WM_GetWinId(msg->source), WM_NOTIFICATION_RELEASED, msg->source);
+}
+
 } // namespace
 
 void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg) {
@@ -217,6 +254,9 @@ void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg) {
             return;
         case WM_MSG_NOTIFY_PARENT:
             DEVPAGE_OnNotify(WM_GetWinId(msg->source), msg->data.v, msg->source);
+            return;
+        case WM_MSG_CHILD_POINTER:
+            OnChildPointer(msg);
             return;
         default:
             WM_FallbackProc(msg);

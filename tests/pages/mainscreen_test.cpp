@@ -4,6 +4,8 @@
 
 #include "gui/toolkit/widgets/multipage.h"
 #include "gui/toolkit/widgets/text.h"
+#include "elements/keyboard.h"
+#include "gui/toolkit/widgets/edit.h"
 #include "pages/info.h"
 #include "pages/mainscreen.h"
 
@@ -157,6 +159,35 @@ TEST_F(MainScreenTest, NameFieldsShowTheNameWithTheUnitIdExceptForTheDisplayGrou
     EXPECT_EQ(g_name_fields[pg][0], first);
     EXPECT_EQ(g_name_field_counter, 2 + 0); // Celton tiles have no value texts of their own
     EXPECT_EQ(FieldText(PageOf(DEV_TYPE_HOME), 0), "Haus");
+}
+
+// A name field is a label: the page turns a touch on it into the keyboard, a drag across it
+// (the page moving sideways) or a press that leaves it into nothing.
+TEST_F(MainScreenTest, TouchingANameFieldOpensTheKeyboardWithTheNameCutAtTheUnitId) {
+    DEV_BeginSearch();
+    const int32_t named = AddCelton(7);
+    std::snprintf(g_device_list.entries[size_t(named)].custom_name, DEV_CUSTOM_NAME_SIZE, "Boot");
+    Build();
+    Show(DEV_TYPE_CELTON);
+    const int pg = PageOf(DEV_TYPE_CELTON);
+    const WM_HANDLE field = g_name_fields[pg][0];
+    ASSERT_NE(field, 0);
+    const int fx = WM_GetWindowOrgX(field) + 20;
+    const int fy = WM_GetWindowOrgY(field) + 10;
+
+    Pointer(fx, fy, 1);
+    Pointer(fx + 40, fy, 1); // dragged beyond the threshold
+    Pointer(fx + 40, fy, 0);
+    Exec();
+    EXPECT_EQ(KEYBOARD_Handle(), 0);
+
+    Click(fx, fy);
+    Exec();
+    const WM_HANDLE keyboard = KEYBOARD_Handle();
+    ASSERT_NE(keyboard, 0);
+    char text[40] = {};
+    EDIT_ReadText(WM_FindChildById(keyboard, KEYBOARD_ID_EDIT), text, sizeof text);
+    EXPECT_STREQ(text, "Boot");
 }
 
 TEST_F(MainScreenTest, AnOfflineOrFlaggedDeviceHasAGreyNameFieldAndEveryTileAGreyFrame) {

@@ -82,12 +82,17 @@ void Deliver(WM_HANDLE win, const WM_POINTER_STATE* screen_state) {
         local.y -= obj->rect.y0;
         msg.data.p = &local;
     }
+    // The ancestors see the pointer message as it was sent: a procedure may have used the
+    // record for its answer (the fallback clears data).
+    void* const sent_data = msg.data.p;
     WM__SendMessage(win, &msg);
     for (WM_HANDLE cur = WM_GetParentWin(win); cur != 0; cur = WM_GetParentWin(cur)) {
+        WM_MSG_RECORD original = msg;
+        original.data.p = sent_data;
         WM_MSG_RECORD child{};
         child.msg_id = WM_MSG_CHILD_POINTER;
         child.source = win;
-        child.data.p = &msg;
+        child.data.p = &original;
         WM__SendMessage(cur, &child);
     }
 }
