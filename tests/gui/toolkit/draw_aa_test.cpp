@@ -286,6 +286,24 @@ TEST(DrawAA, CoverageIsTheAreaInside) {
     EXPECT_LE(LevelError(f, 0, 0, 59, 59,
                          [&](double x, double y) { return ring(x, y) && x > 30.5 && y < 30.5; }),
               2);
+    // Part of an elliptic ring, between the rays through the ellipse points at 200 and 340
+    // degrees (y up).
+    f.Fill(0);
+    GUI_SetLineWidth(4);
+    GUI_DrawArcAA(30, 30, 20, 12, 200, 340);
+    auto in_ellipse = [](double x, double y, double rx, double ry) {
+        const double u = (x - 30.5) / rx, v = (y - 30.5) / ry;
+        return u * u + v * v < 1;
+    };
+    const double ux = 20 * std::cos(200 * M_PI / 180), uy = 12 * std::sin(200 * M_PI / 180);
+    const double vx = 20 * std::cos(340 * M_PI / 180), vy = 12 * std::sin(340 * M_PI / 180);
+    EXPECT_LE(LevelError(f, 0, 0, 59, 59,
+                         [&](double x, double y) {
+                             const double px = x - 30.5, py = 30.5 - y;
+                             return in_ellipse(x, y, 22, 14) && !in_ellipse(x, y, 18, 10) &&
+                                    ux * py - uy * px >= 0 && px * vy - py * vx >= 0;
+                         }),
+              2);
     // A round rectangle's corners.
     f.Fill(0);
     GUI_FillRoundRectAA(3, 4, 50, 40, 9);
