@@ -75,8 +75,8 @@ class DeleteInNotification : public WidgetTest {
     }
 
     // Arms the trap for the widget and code, runs the user's action and checks the outcome.
-    void Expect(WM_HANDLE victim, int code, const std::function<void()>& act,
-                const std::string& what) {
+    void Expect(WM_HANDLE victim, int code, const std::string& what,
+                const std::function<void()>& act) {
         SCOPED_TRACE(what);
         ASSERT_NE(victim, 0);
         Exec();
@@ -133,22 +133,22 @@ WM_HANDLE MakeButton(WM_HANDLE parent) {
 
 TEST_F(DeleteInNotification, Button) {
     for (int code : {WM_NOTIFICATION_CLICKED, WM_NOTIFICATION_RELEASED}) {
-        Expect(MakeButton(holder), code, [&] { Click(110, 110); }, "pointer");
+        Expect(MakeButton(holder), code, "pointer", [&] { Click(110, 110); });
         const WM_HANDLE b = MakeButton(holder);
         Focus(b);
-        Expect(b, code, [&] { Key(13); }, "Enter");
+        Expect(b, code, "Enter", [&] { Key(13); });
         const WM_HANDLE c = MakeButton(holder);
         Focus(c);
-        Expect(c, code, [&] { Key(32); }, "Space");
+        Expect(c, code, "Space", [&] { Key(32); });
     }
-    Expect(MakeButton(holder), WM_NOTIFICATION_POINTER_LEFT, [&] { Drag(110, 110, 500, 400); },
-           "dragged off");
+    Expect(MakeButton(holder), WM_NOTIFICATION_POINTER_LEFT, "dragged off",
+           [&] { Drag(110, 110, 500, 400); });
     const WM_HANDLE b = MakeButton(holder);
-    Expect(b, WM_NOTIFICATION_FOCUS_GAINED, [&] { Focus(b); }, "focus gained");
+    Expect(b, WM_NOTIFICATION_FOCUS_GAINED, "focus gained", [&] { Focus(b); });
     EXPECT_EQ(WM_GetFocusedWindow(), 0);
     const WM_HANDLE c = MakeButton(holder);
     Focus(c);
-    Expect(c, WM_NOTIFICATION_FOCUS_LOST, [&] { Focus(other); }, "focus lost");
+    Expect(c, WM_NOTIFICATION_FOCUS_LOST, "focus lost", [&] { Focus(other); });
     EXPECT_EQ(WM_GetFocusedWindow(), other);
 }
 
@@ -161,18 +161,18 @@ WM_HANDLE MakeList(WM_HANDLE parent) {
 }
 
 TEST_F(DeleteInNotification, ListBox) {
-    Expect(MakeList(holder), WM_NOTIFICATION_CHANGED, [&] { Click(120, 110); }, "pointer");
-    Expect(MakeList(holder), WM_NOTIFICATION_RELEASED, [&] { Click(120, 110); }, "release");
+    Expect(MakeList(holder), WM_NOTIFICATION_CHANGED, "pointer", [&] { Click(120, 110); });
+    Expect(MakeList(holder), WM_NOTIFICATION_RELEASED, "release", [&] { Click(120, 110); });
     const WM_HANDLE l = MakeList(holder);
     Focus(l);
-    Expect(l, WM_NOTIFICATION_CHANGED, [&] { Key(19); }, "key");
+    Expect(l, WM_NOTIFICATION_CHANGED, "key", [&] { Key(19); });
     const WM_HANDLE m = MakeList(holder);
-    Expect(m, WM_NOTIFICATION_FOCUS_GAINED, [&] { Focus(m); }, "focus gained");
+    Expect(m, WM_NOTIFICATION_FOCUS_GAINED, "focus gained", [&] { Focus(m); });
     const WM_HANDLE n = MakeList(holder);
     Focus(n);
-    Expect(n, WM_NOTIFICATION_FOCUS_LOST, [&] { Focus(other); }, "focus lost");
+    Expect(n, WM_NOTIFICATION_FOCUS_LOST, "focus lost", [&] { Focus(other); });
     const WM_HANDLE o = MakeList(holder);
-    Expect(o, WM_NOTIFICATION_CHANGED, [&] { LISTBOX_Select(o, 3); }, "program");
+    Expect(o, WM_NOTIFICATION_CHANGED, "program", [&] { LISTBOX_Select(o, 3); });
 }
 
 WM_HANDLE MakeDrop(WM_HANDLE parent) {
@@ -184,36 +184,36 @@ WM_HANDLE MakeDrop(WM_HANDLE parent) {
 
 TEST_F(DeleteInNotification, DropDown) {
     const WM_HANDLE a = MakeDrop(holder);
-    Expect(a, WM_NOTIFICATION_CHANGED, [&] { DROPDOWN_Select(a, 2); }, "program");
+    Expect(a, WM_NOTIFICATION_CHANGED, "program", [&] { DROPDOWN_Select(a, 2); });
 
     // Chosen with the keys in the open list.
     const WM_HANDLE b = MakeDrop(holder);
     Focus(b);
-    Expect(b, WM_NOTIFICATION_CHANGED, [&] {
+    Expect(b, WM_NOTIFICATION_CHANGED, "keys", [&] {
         Key(13); // opens
         Key(19);
         Key(13); // chooses
-    }, "keys");
+    });
 
     // Chosen with the pointer in the open list.
     const WM_HANDLE c = MakeDrop(holder);
-    Expect(c, WM_NOTIFICATION_CHANGED, [&] {
+    Expect(c, WM_NOTIFICATION_CHANGED, "pointer", [&] {
         Click(110, 105); // opens
         const WM_HANDLE list = DROPDOWN_GetListbox(c);
         ASSERT_NE(list, 0);
         const int row = FONT_13.line_distance + 4;
         Click(WM_GetWindowOrgX(list) + 10, WM_GetWindowOrgY(list) + row + row / 2);
-    }, "pointer");
+    });
 
     const WM_HANDLE d = MakeDrop(holder);
-    Expect(d, WM_NOTIFICATION_FOCUS_GAINED, [&] { Focus(d); }, "focus gained");
+    Expect(d, WM_NOTIFICATION_FOCUS_GAINED, "focus gained", [&] { Focus(d); });
     // Opening hands the focus to the list: the field loses it while its list is being built.
     const WM_HANDLE e = MakeDrop(holder);
     Focus(e);
-    Expect(e, WM_NOTIFICATION_FOCUS_LOST, [&] { Key(13); }, "focus lost on opening");
+    Expect(e, WM_NOTIFICATION_FOCUS_LOST, "focus lost on opening", [&] { Key(13); });
     const WM_HANDLE f = MakeDrop(holder);
     Focus(f);
-    Expect(f, WM_NOTIFICATION_FOCUS_LOST, [&] { Focus(other); }, "focus lost");
+    Expect(f, WM_NOTIFICATION_FOCUS_LOST, "focus lost", [&] { Focus(other); });
 }
 
 TEST_F(DeleteInNotification, ScrollBarAndMultipage) {
@@ -224,9 +224,9 @@ TEST_F(DeleteInNotification, ScrollBarAndMultipage) {
         SCROLLBAR_PutPageSize(s, 5);
         return s;
     };
-    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, [&] { Click(110, 295); }, "arrow");
-    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, [&] { Click(110, 250); }, "page");
-    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, [&] { Drag(112, 135, 112, 200); }, "drag");
+    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, "arrow", [&] { Click(110, 295); });
+    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, "page", [&] { Click(110, 250); });
+    Expect(bar(), WM_NOTIFICATION_VALUE_MODIFIED, "drag", [&] { Drag(112, 135, 112, 200); });
 
     auto pages = [&] {
         const WM_HANDLE mp = MULTIPAGE_Create(100, 100, 400, 200, holder, WM_CF_VISIBLE, 0, 5);
@@ -238,18 +238,18 @@ TEST_F(DeleteInNotification, ScrollBarAndMultipage) {
         return mp;
     };
     const WM_HANDLE mp = pages();
-    Expect(mp, WM_NOTIFICATION_CHANGED, [&] { MULTIPAGE_ShowPage(mp, 0); }, "program");
-    Expect(pages(), WM_NOTIFICATION_CHANGED, [&] { Click(104, 104); }, "tab");
+    Expect(mp, WM_NOTIFICATION_CHANGED, "program", [&] { MULTIPAGE_ShowPage(mp, 0); });
+    Expect(pages(), WM_NOTIFICATION_CHANGED, "tab", [&] { Click(104, 104); });
 }
 
 TEST_F(DeleteInNotification, Edit) {
     auto edit = [&] { return EDIT_Make(100, 100, 200, 30, holder, WM_CF_VISIBLE, 0, 6, 16); };
-    Expect(edit(), WM_NOTIFICATION_FOCUS_GAINED, [&] { Click(150, 110); }, "pointer");
+    Expect(edit(), WM_NOTIFICATION_FOCUS_GAINED, "pointer", [&] { Click(150, 110); });
     const WM_HANDLE e = edit();
-    Expect(e, WM_NOTIFICATION_FOCUS_GAINED, [&] { Focus(e); }, "focus gained");
+    Expect(e, WM_NOTIFICATION_FOCUS_GAINED, "focus gained", [&] { Focus(e); });
     const WM_HANDLE f = edit();
     Focus(f);
-    Expect(f, WM_NOTIFICATION_FOCUS_LOST, [&] { Click(650, 30); }, "focus lost");
+    Expect(f, WM_NOTIFICATION_FOCUS_LOST, "focus lost", [&] { Click(650, 30); });
     EXPECT_EQ(WM_GetFocusedWindow(), other);
 }
 

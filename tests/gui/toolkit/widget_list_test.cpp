@@ -249,8 +249,7 @@ TEST(DropPlace, BelowElseAboveElseTheLargerSideShortened) {
         {420, 447, 150, {270, 150}}, // near the bottom: above
         {330, 357, 330, {0, 330}},   // exactly from the first row
         {200, 227, 300, {228, 252}}, // fits on neither side: the larger, shortened
-        {300, 327, 400, {0, 300}},
-        {35, 62, 0, {63, 1}}, // at least one row
+        {300, 327, 400, {0, 300}},   {35, 62, 0, {63, 1}}, // at least one row
     };
     for (const Case& c : cases) {
         const DROPDOWN_PLACE p = DROPDOWN_PlaceList(c.field_y0, c.field_y1, c.height, 479);

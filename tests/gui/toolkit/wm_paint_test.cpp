@@ -199,8 +199,8 @@ TEST_F(PaintTest, ASeeThroughLabelOnAWindowWithoutProcedureIsDrawn) {
     // On a window without procedure over a page.
     Create(0, 0, 400, 300, 0, WM_CF_VISIBLE, kRed);
     const WM_HANDLE bare = WM_CreateWindowAsChild(50, 50, 100, 100, 0, WM_CF_VISIBLE, nullptr, 0);
-    const WM_HANDLE label = WM_CreateWindowAsChild(10, 10, 60, 20, bare,
-                                                   WM_CF_VISIBLE | WM_CF_SEE_THROUGH, glyph, 0);
+    const WM_HANDLE label =
+        WM_CreateWindowAsChild(10, 10, 60, 20, bare, WM_CF_VISIBLE | WM_CF_SEE_THROUGH, glyph, 0);
     Exec();
     EXPECT_EQ(Count(banner, WM_MSG_PAINT), 1);
     EXPECT_EQ(ShownAt(15, 455), kBluePixel);
