@@ -6,6 +6,7 @@ also when the script fails or is interrupted.
 """
 
 import atexit
+import ctypes
 import os
 import re
 import select
@@ -22,6 +23,14 @@ GERMAN_BUTTON = (445, 285)
 ENGLISH_BUTTON = (615, 285)
 
 _started = []  # Popen objects, ended in reverse order at exit
+
+
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
+def _die_with_parent():
+    """In the child: end with the script, also when the script itself is killed."""
+    _libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
 def _end_all():
@@ -64,7 +73,8 @@ def start_xvfb(fbdir=None):
     process = subprocess.Popen(
         ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
          "-nolisten", "tcp", "-noreset"] + extra,
-        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        preexec_fn=_die_with_parent)
     _started.append(process)
     os.close(write_end)
     text = b""
@@ -87,7 +97,7 @@ def start_simulator(build, options, err_path):
     binary = os.path.join(build, "tools", "gateway-sim", "gateway-sim")
     err = open(err_path, "ab")
     process = subprocess.Popen([binary, "--port", "0"] + list(options),
-                               stdout=subprocess.PIPE, stderr=err)
+                               stdout=subprocess.PIPE, stderr=err, preexec_fn=_die_with_parent)
     _started.append(process)
     line = b""
     deadline = time.time() + 15
@@ -113,7 +123,8 @@ def start_program(build, display, appdata, port, out_path, extra=()):
     out = open(out_path, "ab")
     # The working folder holds SimError.log; the program finds Data_Media beside itself.
     process = subprocess.Popen([binary, "--gateway", "127.0.0.1:%d" % port] + list(extra),
-                               stdout=out, stderr=subprocess.STDOUT, env=env, cwd=appdata)
+                               stdout=out, stderr=subprocess.STDOUT, env=env, cwd=appdata,
+                               preexec_fn=_die_with_parent)
     _started.append(process)
     return process
 
