@@ -23,7 +23,9 @@ const GUI_FONTDEF* GUI_SelectFont(const GUI_FONTDEF* font);
 int GUI_GetFontHeight(); // cell height x y magnification; 0 without a font
 int GUI_GetFontLineDist();
 int GUI_GetTextWidth(const char* text); // sum of the advances (the widest line)
-// 1 to 6; other values are ignored. Returns the previous factor.
+// 1 to 6; other values are ignored. Returns the previous factor. At 2 to 6 anti-aliased shapes
+// blend each pixel by the area they cover in it, alike for every factor; at 1 they draw the
+// pixels whose centres they cover, without anti-aliasing.
 int GUI_SetAAFactor(int factor);
 int GUI_GetAAFactor();
 // Alpha mode: colours set while it is on keep their alpha byte and blend with the screen.
