@@ -517,6 +517,90 @@ Conv Rewrite(const char* format, char* out, size_t size) {
     return found;
 }
 
+// ---- The page refresh ----
+
+// What the last refresh of each page saw.
+struct PageSeen {
+    WM_HANDLE window = 0;
+    uint64_t fingerprint = 0;
+};
+PageSeen g_seen[MAIN_PAGE_COUNT];
+
+constexpr uint64_t kHashStart = 0xCBF29CE484222325ULL;
+
+// FNV-1a over whole 64-bit words: xor and the odd multiplier are both one-to-one, so two
+// sequences that differ in one word always hash differently.
+uint64_t Mix(uint64_t hash, uint64_t word) {
+    return (hash ^ word) * 0x100000001B3ULL;
+}
+
+uint64_t MixWindow(uint64_t hash, const RegisterCell* window, int32_t length) {
+    int32_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        const uint64_t word = uint64_t{Reg_Get(window, i)} | uint64_t{Reg_Get(window, i + 1)} << 16 |
+                              uint64_t{Reg_Get(window, i + 2)} << 32 |
+                              uint64_t{Reg_Get(window, i + 3)} << 48;
+        hash = Mix(hash, word);
+    }
+    for (; i < length; ++i)
+        hash = Mix(hash, Reg_Get(window, i));
+    return hash;
+}
+
+// A read as the paint makes it, without the paint's diagnostic for a register outside the
+// window (the refresh asks a hundred times a second).
+int64_t QuietValue(const Source& s, int32_t index, int32_t type) {
+    if (index > 0 && index + RegisterSpan(type) > s.length) return 0;
+    return Reg_GetValue(index, static_cast<uint32_t>(type), s.window);
+}
+
+// Tags keep the phases of different animations apart in the fingerprint.
+enum PhaseTag : uint64_t { kLampTag = 1, kSunTag = 2, kChargeTag = 3, kSwitchTag = 4 };
+
+uint64_t Tagged(PhaseTag tag, int64_t phase) {
+    return uint64_t{tag} << 56 | static_cast<uint32_t>(phase);
+}
+
+// Mixes in the phase of each blink or animation that the online device's tile shows now.
+// `charge` is a copy of the shared charging blink, stepped as the paint will step it.
+uint64_t MixPhases(uint64_t hash, const Source& s, const PageLayout& layout,
+                   DEVPAGE_ChargeBlink* charge, int64_t now_seconds) {
+    for (int32_t i = 0; i < layout.element_count; ++i) {
+        const PageElement& e = layout.elements[i];
+        if (e.hidden != 0) continue;
+        switch (e.kind) {
+            case PE_KIND_LED:
+                if (DEVPAGE_LedState(e.led_table, QuietValue(s, e.value_register, e.value_type),
+                                     nullptr) == static_cast<int32_t>(INDICATOR_BLINKING))
+                    hash = Mix(hash, Tagged(kLampTag, g_lamp.blink_phase));
+                break;
+            case PE_KIND_GAUGE_SOLAR:
+                hash = Mix(hash, Tagged(kSunTag, ELEMENT_GetSunPhase()));
+                break;
+            case PE_KIND_GAUGE_CHARGE: {
+                const bool active = e.second_register != -1 &&
+                                    QuietValue(s, e.second_register, e.value_type) > 50;
+                hash = Mix(hash, Tagged(kChargeTag,
+                                        DEVPAGE_ChargeBlinkStep(charge, active, now_seconds)));
+                break;
+            }
+            case PE_KIND_SWITCH: {
+                const int64_t state = QuietValue(s, e.value_register, e.value_type);
+                const int32_t current =
+                    static_cast<int16_t>(QuietValue(s, e.second_register, REG_TYPE_S16));
+                const DEVPAGE_SwitchMarks marks =
+                    DEVPAGE_SwitchMarksFor(state, current, e.button_value);
+                if (marks.drawn && (marks.up_active || marks.down_active))
+                    hash = Mix(hash, Tagged(kSwitchTag, DEVPAGE_SwitchBlinkPhase(GUI_NowMs())));
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return hash;
+}
+
 } // namespace
 
 // ---- The arithmetic ----
@@ -641,6 +725,44 @@ void DEVPAGE_SetWallClockForTests(int64_t (*now_seconds)()) {
 void DEVPAGE_ResetForTests() {
     g_lamp = INDICATOR_PARAMS{};
     g_charge_blink = DEVPAGE_ChargeBlink{};
+    for (PageSeen& seen : g_seen)
+        seen = PageSeen{};
+}
+
+// ---- The page refresh ----
+
+uint64_t DEVPAGE_PageFingerprint(const DeviceType* type) {
+    const int32_t count = g_device_list.device_count.load(std::memory_order_acquire);
+    uint64_t hash = Mix(kHashStart, static_cast<uint32_t>(count));
+    if (type == nullptr) return hash;
+    DEVPAGE_ChargeBlink charge = g_charge_blink;
+    const int64_t now_seconds = WallSeconds();
+    for (int32_t i = 0; i < count && i < DEV_LIST_SIZE; ++i) {
+        const DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+        if (entry.type.load(std::memory_order_relaxed) != type) continue;
+        const RegisterCell* window = entry.registers.load(std::memory_order_acquire);
+        const int32_t length = entry.window_length.load(std::memory_order_acquire);
+        const int32_t state = entry.state.load(std::memory_order_relaxed);
+        hash = Mix(hash, uint64_t{static_cast<uint32_t>(i)} << 32 | static_cast<uint32_t>(state));
+        hash = Mix(hash, uint64_t{static_cast<uint8_t>(entry.greyed)} << 32 |
+                             static_cast<uint32_t>(length));
+        if (window == nullptr || length <= 0) continue;
+        hash = MixWindow(hash, window, length);
+        if (state == 1 && type->page_layout != nullptr)
+            hash = MixPhases(hash, Source{&entry, window, length}, *type->page_layout, &charge,
+                             now_seconds);
+    }
+    return hash;
+}
+
+bool DEVPAGE_RefreshWanted(WM_HANDLE window) {
+    const int page = MAINSCREEN_PageOfWindow(window);
+    if (page < 0 || page >= MAIN_PAGE_COUNT) return true; // not one of ours: as it always was
+    const uint64_t fingerprint = DEVPAGE_PageFingerprint(g_page_types[page]);
+    PageSeen& seen = g_seen[page];
+    const bool wanted = seen.window != window || seen.fingerprint != fingerprint;
+    seen = PageSeen{window, fingerprint};
+    return wanted;
 }
 
 // ---- Drawing ----

@@ -38,6 +38,17 @@ void DEVPAGE_OnNotify(int id, int code, WM_HANDLE sender);
 // fit the tile. Every custom name is then written to the display unit's names file.
 void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field);
 
+// ---- The page refresh ------------------------------------------------------------------------
+// A fingerprint of everything the paint of a page of `type` reads at this moment: the device
+// count; per device of the type its place in the list, state, tile status and whole register
+// window; and the phase of every blink or animation its tiles show now (a lamp in alarm, the
+// sun, an active charging symbol, lit switch marks). Equal fingerprints paint equal pixels.
+uint64_t DEVPAGE_PageFingerprint(const DeviceType* type);
+// The refresh of the page window `window`: true when it must be painted again because its
+// fingerprint differs from the one of its last refresh (or it has none yet, or the page
+// number now belongs to another window). Remembers the new fingerprint.
+bool DEVPAGE_RefreshWanted(WM_HANDLE window);
+
 // ---- The arithmetic of the page, without pixels ---------------------------------------------
 
 // Formats a value for a value text. Divisor 1: value + offset as an integer; otherwise
@@ -105,5 +116,5 @@ void DEVPAGE_FitName(const char* text, const char* suffix, int max_width, int ma
 
 // Tests move the wall clock of the charging blink (null: the real clock).
 void DEVPAGE_SetWallClockForTests(int64_t (*now_seconds)());
-// Tests start from a fresh page state (blink phases, charging blink).
+// Tests start from a fresh page state (blink phases, charging blink, fingerprints).
 void DEVPAGE_ResetForTests();

@@ -247,7 +247,8 @@ void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg) {
             PaintPage(msg->target);
             return;
         case MSG_PAGE_REFRESH:
-            WM_InvalidateWin(msg->target);
+            // Nothing the page draws changed since its last refresh: nothing to repaint.
+            if (DEVPAGE_RefreshWanted(msg->target)) WM_InvalidateWin(msg->target);
             return;
         case MSG_PAGE_TICK:
             DEVPAGE_OnPageTick();

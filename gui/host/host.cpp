@@ -196,9 +196,12 @@ void HOST_ProcessEvents(int wait_ms) {
     if (g_next_tick == Clock::time_point{}) g_next_tick = now;
     const auto until_tick =
         std::chrono::duration_cast<std::chrono::milliseconds>(g_next_tick - now).count();
-    const int wait = static_cast<int>(std::clamp<long long>(until_tick, 0, std::max(wait_ms, 0)));
+    // The tick has work only for a waiting frame (pointer states are delivered as they come),
+    // so without one the wait need not end at the tick.
+    long long wait = std::max(wait_ms, 0);
+    if (HOST_FramePending()) wait = std::clamp<long long>(until_tick, 0, wait);
     if (g_backend == HOST_BACKEND_SDL) {
-        HOSTSDL_HandleEvents(wait);
+        HOSTSDL_HandleEvents(static_cast<int>(wait));
     } else if (wait > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     }
@@ -212,7 +215,7 @@ void HOST_ProcessEvents(int wait_ms) {
 
 void HOST_RunEventLoop() {
     while (!APP_StopRequested())
-        HOST_ProcessEvents(HOST_REFRESH_MS);
+        HOST_ProcessEvents(g_backend == HOST_BACKEND_SDL ? HOST_IDLE_WAIT_MS : HOST_REFRESH_MS);
     if (g_backend == HOST_BACKEND_SDL) HOSTSDL_EndBoxes();
 }
 
@@ -266,7 +269,12 @@ int HOST_GetShownBuffer() {
 }
 
 void HOST_IncrementChangeCount() {
-    g_change_count.fetch_add(1, std::memory_order_acq_rel);
+    const uint32_t before = g_change_count.fetch_add(1, std::memory_order_acq_rel);
+    // The first change since the last present wakes the sleeping event loop; later ones find
+    // it awake already.
+    if (before == g_presented_count_value.load(std::memory_order_acquire) &&
+        g_backend == HOST_BACKEND_SDL)
+        HOSTSDL_Wake();
 }
 
 uint32_t HOST_GetChangeCount() {
@@ -296,11 +304,14 @@ void HOST_Tick() {
     // event loop never waits for a repaint.
     if (!g_lock.try_lock()) return;
     const uint32_t count = g_change_count.load(std::memory_order_acquire);
-    g_presented = g_buffers[g_shown.load(std::memory_order_acquire)];
+    const Frame& shown = g_buffers[g_shown.load(std::memory_order_acquire)];
+    // A repaint that drew the same pixels again leaves the window as it is.
+    const bool same = shown == g_presented;
+    if (!same) g_presented = shown;
     g_lock.unlock();
     g_presented_count_value.store(count, std::memory_order_release);
     g_present_count.fetch_add(1, std::memory_order_relaxed);
-    if (g_backend == HOST_BACKEND_SDL) HOSTSDL_Present(g_presented.data());
+    if (g_backend == HOST_BACKEND_SDL && !same) HOSTSDL_Present(g_presented.data());
 }
 
 int HOST_GetPresentCount() {

@@ -20,6 +20,9 @@ constexpr int HOST_DISPLAY_Y0 = 1;
 constexpr const char* HOST_WINDOW_TITLE = "veltraDesktop - v1.07.00";
 constexpr const char* HOST_PROGRAM_NAME = "VeltraDesktop";
 constexpr int HOST_REFRESH_MS = 20; // how often the window looks at the change counter
+// The event loop's longest sleep while no frame waits: the toolkit's first change after a
+// present wakes it at once; this only bounds how late it notices a stop request.
+constexpr int HOST_IDLE_WAIT_MS = 250;
 
 enum HOST_Backend { HOST_BACKEND_SDL, HOST_BACKEND_HEADLESS };
 
@@ -45,9 +48,12 @@ void HOST_ForceHeadless(bool headless);
 
 // Runs the main thread's event loop until the window is closed (which calls APP_RequestStop)
 // or APP_StopRequested() is true. The headless host only runs its 20 ms ticks until the stop.
+// While no frame waits the loop sleeps until an event comes (or HOST_IDLE_WAIT_MS passed); a
+// changed frame is presented at the next 20 ms tick.
 void HOST_RunEventLoop();
 // One pass of that loop: handles the window's pending events, waiting up to wait_ms for the
-// first, and runs the 20 ms tick when it is due. Tests of the real window drive it with this.
+// first (no longer than to the next 20 ms tick while a frame waits), and runs the tick when it
+// is due. Tests of the real window drive it with this.
 void HOST_ProcessEvents(int wait_ms);
 
 // Closes the window and the error log file; called once after the tasks have ended. The window

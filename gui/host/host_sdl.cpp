@@ -28,7 +28,7 @@ SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 std::thread::id g_main_thread;
 unsigned g_buttons = 0; // the mouse buttons held, as HOST_BUTTON_* bits
-Uint32 g_wake_event = 0;
+std::atomic<Uint32> g_wake_event{0}; // registered once the window opens; read by other threads
 char g_warning[256];
 
 // A warning box asked for by another thread, shown by the event loop.
@@ -227,6 +227,14 @@ void HOSTSDL_HandleEvents(int wait_ms) {
             HandleEvent(event);
     }
     ShowRequestedBox();
+}
+
+void HOSTSDL_Wake() {
+    const Uint32 type = g_wake_event.load(std::memory_order_acquire);
+    if (type == 0 || type == static_cast<Uint32>(-1)) return;
+    SDL_Event wake{};
+    wake.type = type;
+    SDL_PushEvent(&wake);
 }
 
 void HOSTSDL_Present(const uint32_t* frame) {

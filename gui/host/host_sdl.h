@@ -9,6 +9,8 @@ const char* HOSTSDL_Open();
 void HOSTSDL_Close();
 // Handles the window's events, waiting up to wait_ms for the first one.
 void HOSTSDL_HandleEvents(int wait_ms);
+// Wakes the event loop from its wait; any thread may call it once the window is open.
+void HOSTSDL_Wake();
 // Shows a new frame (HOST_XSIZE x HOST_YSIZE pixels) at the display's place in the window.
 void HOSTSDL_Present(const uint32_t* frame);
 // Shows a warning box; from another thread it is handed to the main thread's next event pass
