@@ -433,8 +433,8 @@ TEST(GatewaySimProcess, MbpollWritesOneValueToABrantAndReadsItBack) {
     if (access("/usr/bin/mbpoll", X_OK) != 0) GTEST_SKIP() << "mbpoll is not installed";
     Simulator sim({});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
-    const std::string target = " -m tcp -a 5 -r 18 -0 -1 -t 4 -p " + std::to_string(sim.port()) +
-                               " 127.0.0.1";
+    const std::string target =
+        " -m tcp -a 5 -r 18 -0 -1 -t 4 -p " + std::to_string(sim.port()) + " 127.0.0.1";
     const auto run = [](const std::string& command, std::string* text) {
         FILE* out = popen((command + " 2>&1").c_str(), "r");
         if (out == nullptr) return -1;
