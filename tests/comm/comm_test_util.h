@@ -33,7 +33,8 @@ void PostConnect(const std::string& port, const char* host = "127.0.0.1");
 void PostClose();
 
 // The queues, the connection task and (optionally) the master task; the tasks are stopped
-// and joined when the object goes.
+// and joined when the object goes, then the stop is withdrawn and the gateway's timeouts are
+// the default again, so the next case starts its own tasks.
 class Tasks {
   public:
     explicit Tasks(bool with_master);
