@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
