@@ -30,6 +30,7 @@ void OurTarget() {
         GUI_SetDrawTarget(g_frame.data(), kW, kH, kW, nullptr);
         GUI_SetDefaultFont(&FONT_16);
         GUI_InitContext(GUI_pContext);
+        GUI_SetAAFactor(6); // as the program runs
         return true;
     }();
     (void)ready;

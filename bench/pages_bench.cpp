@@ -95,6 +95,7 @@ Ours& Pages() {
         Ours o;
         HOST_SetClock(nullptr);
         GUI_InitToolkit();
+        GUI_SetAAFactor(6); // as the program runs
         WM_EnableBufferedUpdate(1);
         QUEUE_Init();
         DEV_BeginSearch();
