@@ -537,9 +537,9 @@ uint64_t Mix(uint64_t hash, uint64_t word) {
 uint64_t MixWindow(uint64_t hash, const RegisterCell* window, int32_t length) {
     int32_t i = 0;
     for (; i + 4 <= length; i += 4) {
-        const uint64_t word = uint64_t{Reg_Get(window, i)} | uint64_t{Reg_Get(window, i + 1)} << 16 |
-                              uint64_t{Reg_Get(window, i + 2)} << 32 |
-                              uint64_t{Reg_Get(window, i + 3)} << 48;
+        const uint64_t word =
+            uint64_t{Reg_Get(window, i)} | uint64_t{Reg_Get(window, i + 1)} << 16 |
+            uint64_t{Reg_Get(window, i + 2)} << 32 | uint64_t{Reg_Get(window, i + 3)} << 48;
         hash = Mix(hash, word);
     }
     for (; i < length; ++i)
@@ -578,10 +578,10 @@ uint64_t MixPhases(uint64_t hash, const Source& s, const PageLayout& layout,
                 hash = Mix(hash, Tagged(kSunTag, ELEMENT_GetSunPhase()));
                 break;
             case PE_KIND_GAUGE_CHARGE: {
-                const bool active = e.second_register != -1 &&
-                                    QuietValue(s, e.second_register, e.value_type) > 50;
-                hash = Mix(hash, Tagged(kChargeTag,
-                                        DEVPAGE_ChargeBlinkStep(charge, active, now_seconds)));
+                const bool active =
+                    e.second_register != -1 && QuietValue(s, e.second_register, e.value_type) > 50;
+                hash = Mix(
+                    hash, Tagged(kChargeTag, DEVPAGE_ChargeBlinkStep(charge, active, now_seconds)));
                 break;
             }
             case PE_KIND_SWITCH: {
@@ -744,8 +744,8 @@ uint64_t DEVPAGE_PageFingerprint(const DeviceType* type) {
         const int32_t length = entry.window_length.load(std::memory_order_acquire);
         const int32_t state = entry.state.load(std::memory_order_relaxed);
         hash = Mix(hash, uint64_t{static_cast<uint32_t>(i)} << 32 | static_cast<uint32_t>(state));
-        hash = Mix(hash, uint64_t{static_cast<uint8_t>(entry.greyed)} << 32 |
-                             static_cast<uint32_t>(length));
+        // The tile status comes from the window, read again by each paint.
+        hash = Mix(hash, static_cast<uint32_t>(length));
         if (window == nullptr || length <= 0) continue;
         hash = MixWindow(hash, window, length);
         if (state == 1 && type->page_layout != nullptr)

@@ -40,9 +40,10 @@ void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field);
 
 // ---- The page refresh ------------------------------------------------------------------------
 // A fingerprint of everything the paint of a page of `type` reads at this moment: the device
-// count; per device of the type its place in the list, state, tile status and whole register
-// window; and the phase of every blink or animation its tiles show now (a lamp in alarm, the
-// sun, an active charging symbol, lit switch marks). Equal fingerprints paint equal pixels.
+// count; per device of the type its place in the list, state and whole register window (the
+// tile status is one of its registers); and the phase of every blink or animation its tiles
+// show now (a lamp in alarm, the sun, an active charging symbol, lit switch marks). Equal
+// fingerprints paint equal pixels.
 uint64_t DEVPAGE_PageFingerprint(const DeviceType* type);
 // The refresh of the page window `window`: true when it must be painted again because its
 // fingerprint differs from the one of its last refresh (or it has none yet, or the page

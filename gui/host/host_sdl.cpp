@@ -27,7 +27,7 @@ SDL_Window* g_window = nullptr;
 SDL_Renderer* g_renderer = nullptr;
 SDL_Texture* g_texture = nullptr;
 std::thread::id g_main_thread;
-unsigned g_buttons = 0; // the mouse buttons held, as HOST_BUTTON_* bits
+unsigned g_buttons = 0;              // the mouse buttons held, as HOST_BUTTON_* bits
 std::atomic<Uint32> g_wake_event{0}; // registered once the window opens; read by other threads
 char g_warning[256];
 

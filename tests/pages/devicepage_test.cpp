@@ -581,3 +581,103 @@ TEST_F(PageTest, AFailedNamesFileWriteIsReportedAndTheNameKept) {
 }
 
 } // namespace
+
+// ---- The page refresh: a paint only when something the page draws changed ----
+
+TEST_F(PageTest, RefreshWantsAPaintWhenARegisterTheStateOrTheListChanged) {
+    DEV_BeginSearch();
+    const int32_t i = DEV_AppendDevice(5, DEV_FindSearchType(100));
+    DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+    RegisterCell* w = entry.registers.load();
+    MakePage(DEV_FindSearchType(100));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page)); // nothing seen yet
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    // A tick moves phases that no tile shows now (no lamp in alarm, no sun).
+    DEVPAGE_OnPageTick();
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+
+    Reg_Set(w, 23, 7);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Reg_Set(w, 23, 7); // written again with the same value
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    entry.state.store(0);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    entry.state.store(1);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+
+    // Another device of the type gets a tile; one of another type changes only the count.
+    const int32_t second = DEV_AppendDevice(6, DEV_FindSearchType(100));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Reg_Set(g_device_list.entries[static_cast<size_t>(second)].registers.load(), 40, 3);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    const int32_t other = DEV_AppendDevice(7, DEV_FindSearchType(201));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Reg_Set(g_device_list.entries[static_cast<size_t>(other)].registers.load(), 40, 3);
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+
+    // A window that is not one of the pages is always repainted, as before.
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(WM_GetRootWin()));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(WM_GetRootWin()));
+}
+
+TEST_F(PageTest, RefreshFollowsTheLampBlinkAndTheSwitchMarksOnlyWhileTheyBlink) {
+    DEV_BeginSearch();
+    const int32_t celton = DEV_AppendDevice(5, DEV_FindSearchType(100));
+    RegisterCell* c = g_device_list.entries[static_cast<size_t>(celton)].registers.load();
+    Reg_Set(c, 107, 1); // the balancer lamp in alarm
+    MakePage(DEV_FindSearchType(100));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    DEVPAGE_OnPageTick();
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    Reg_Set(c, 107, 0);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    DEVPAGE_OnPageTick();
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+
+    DEV_BeginSearch();
+    const int32_t brant = DEV_AppendDevice(11, DEV_FindSearchType(201));
+    RegisterCell* b = g_device_list.entries[static_cast<size_t>(brant)].registers.load();
+    Reg_Set(b, 117, 1);
+    Reg_Set(b, 108, static_cast<uint16_t>(-20)); // current up through closed contacts
+    now_ms = 1000;
+    MakePage(DEV_FindSearchType(201));
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    now_ms = 1499; // the same 500 ms step of the marks
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    now_ms = 1500;
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Reg_Set(b, 108, 5); // within the threshold: the marks stop blinking
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    now_ms = 2000;
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+}
+
+TEST_F(PageTest, RefreshFollowsTheSunAndTheChargingSymbolOnTheHomePage) {
+    DEV_BeginSearch();
+    const int32_t first = DEV_CreateDisplayGroup(1);
+    RegisterCell* w = g_device_list.entries[static_cast<size_t>(first + 1)].registers.load();
+    DEVPAGE_SetWallClockForTests(TestWall);
+    g_wall = 100;
+    Reg_Set32(w, 44, 51); // charging: the symbol flips every 2 s
+    MakePage(DeviceTypeTable[DEV_TYPE_HOME]);
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    g_wall = 101;
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    g_wall = 102; // a flip is due
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Repaint(); // the paint makes the flip, which is what the refresh foresaw
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    g_wall = 103;
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    // The sun's rays grow on every tick while the page shows it.
+    DEVPAGE_OnPageTick();
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+    Reg_Set32(w, 44, 0); // not charging: the symbol stays dark however the clock runs
+    EXPECT_TRUE(DEVPAGE_RefreshWanted(page));
+    Repaint();
+    g_wall = 110;
+    EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
+}

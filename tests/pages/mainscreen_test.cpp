@@ -305,4 +305,30 @@ TEST(MainScreenTileStatus, ReadFromTheTypesRegisterOrWrittenForTheLaterMeters) {
     DEV_Clear();
 }
 
+TEST_F(MainScreenTest, ARefreshWithNothingChangedInvalidatesNothing) {
+    DEV_BeginSearch();
+    const int32_t celton = AddCelton(7, 1, 103);
+    Build();
+    Show(DEV_TYPE_CELTON_103);
+    const int pg = PageOf(DEV_TYPE_CELTON_103);
+    MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
+    Exec();
+    MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
+    EXPECT_EQ(WM_GetNumInvalidWindows(), 0);
+
+    // A changed register repaints the page, and the new value is what it shows.
+    RegisterCell* w = g_device_list.entries[size_t(celton)].registers.load();
+    Reg_Set(w, 190, 1); // tile status: the name field turns grey
+    MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
+    EXPECT_GT(WM_GetNumInvalidWindows(), 0);
+    Exec();
+    EXPECT_EQ(PageAt(DEV_TYPE_CELTON_103, 5 + 5, 10), Px(0x808080));
+
+    // A new minute reaches the time field without the page.
+    MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
+    EXPECT_EQ(WM_GetNumInvalidWindows(), 0);
+    MAINSCREEN_SetDateTime("08.12.26", "15:31");
+    EXPECT_GT(WM_GetNumInvalidWindows(), 0);
+}
+
 } // namespace
