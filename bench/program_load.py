@@ -1,0 +1,268 @@
+"""The running program's own cost: CPU time (utime + stime from /proc/PID/stat) and resident
+memory of veltra-desktop over a measuring window, on a private Xvfb server, against
+gateway-sim on a free local port.
+
+    python3 bench/program_load.py BUILD_DIR CASE [SECONDS]
+
+CASE is one of
+    home     default scenario, connected, the Home page on show (the simulator polling)
+    wide     wide scenario, connected, the widest page (nine meters) on show
+    connect  no gateway: the program waits on the connect page
+
+Prints one line: CASE cpu_percent rss_max_mib seconds. With PROGRAM_LOAD_PERF=FILE, perf
+records a call-graph profile of the measuring window into FILE. Every process is started here and
+ended here by its own id.
+"""
+
+import atexit
+import os
+import re
+import select
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+TITLE = "veltraDesktop - v1.07.00"
+CONNECT_BUTTON = (445, 210)  # display coordinates
+TAB_ROW = 66                 # a row through the page tabs
+DARK_GREEN = 0x006600        # tabs that are not selected
+
+_started = []
+
+
+def _end_all():
+    for process in reversed(_started):
+        if process.poll() is None:
+            try:
+                os.kill(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
+    _started.clear()
+
+
+atexit.register(_end_all)
+signal.signal(signal.SIGTERM, lambda number, _frame: sys.exit(128 + number))
+
+
+def start_xvfb(fbdir):
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+         "tcp", "-noreset", "-fbdir", fbdir],
+        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _started.append(process)
+    os.close(write_end)
+    text = b""
+    deadline = time.time() + 15
+    while b"\n" not in text and time.time() < deadline:
+        ready, _, _ = select.select([read_end], [], [], 1.0)
+        if ready:
+            chunk = os.read(read_end, 64)
+            if not chunk:
+                break
+            text += chunk
+    os.close(read_end)
+    if b"\n" not in text:
+        raise RuntimeError("Xvfb reported no display")
+    return ":" + text.decode().strip()
+
+
+def start_simulator(build, scenario, log):
+    binary = os.path.join(build, "tools", "gateway-sim", "gateway-sim")
+    process = subprocess.Popen([binary, "--port", "0", "--scenario", scenario],
+                               stdout=subprocess.PIPE, stderr=log)
+    _started.append(process)
+    line = b""
+    deadline = time.time() + 15
+    while not line.endswith(b"\n") and time.time() < deadline:
+        ready, _, _ = select.select([process.stdout], [], [], 1.0)
+        if ready:
+            byte = os.read(process.stdout.fileno(), 1)
+            if not byte:
+                break
+            line += byte
+    match = re.match(rb"listening on .*:(\d+)\n", line)
+    if not match:
+        raise RuntimeError("gateway-sim did not get ready: %r" % line)
+    return int(match.group(1))
+
+
+def start_program(build, display, data, port, log):
+    binary = os.path.join(build, "application", "veltra-desktop")
+    env = dict(os.environ, DISPLAY=display, VELTRA_NO_MESSAGE_BOX="1")
+    env.pop("VELTRA_HOST", None)
+    process = subprocess.Popen(
+        [binary, "--data-dir", data, "--gateway", "127.0.0.1:%d" % port],
+        stdout=log, stderr=subprocess.STDOUT, env=env, cwd=data)
+    _started.append(process)
+    return process
+
+
+class Screen:
+    """The Xvfb screen file: pixel(x, y) as 0xRRGGBB in display coordinates."""
+
+    def __init__(self, fbdir, origin):
+        with open(os.path.join(fbdir, "Xvfb_screen0"), "rb") as f:
+            data = f.read()
+        fields = struct.unpack(">25I", data[:100])
+        self.line = fields[12]
+        self.offset = fields[0] + fields[19] * 12
+        self.data = data
+        self.origin = origin
+
+    def pixel(self, x, y):
+        at = self.offset + (self.origin[1] + y) * self.line + 4 * (self.origin[0] + x)
+        b, g, r = self.data[at], self.data[at + 1], self.data[at + 2]
+        return r << 16 | g << 8 | b
+
+
+def xdotool(display, *args):
+    result = subprocess.run(["xdotool"] + [str(a) for a in args],
+                            env=dict(os.environ, DISPLAY=display), capture_output=True,
+                            text=True, timeout=10)
+    return result.stdout
+
+
+def window_origin(display):
+    deadline = time.time() + 30
+    while time.time() < deadline:
+        ids = xdotool(display, "search", "--name", "^" + re.escape(TITLE) + "$").split()
+        if ids:
+            match = re.search(r"Position: (\d+),(\d+)",
+                              xdotool(display, "getwindowgeometry", ids[0]))
+            if match:
+                return int(match.group(1)) + 1, int(match.group(2)) + 1
+        time.sleep(0.2)
+    raise RuntimeError("the program's window did not appear")
+
+
+def click(display, origin, point):
+    xdotool(display, "mousemove", origin[0] + point[0], origin[1] + point[1], "mousedown", 1)
+    time.sleep(0.1)
+    xdotool(display, "mouseup", 1)
+
+
+def screen(fbdir, origin):
+    try:
+        return Screen(fbdir, origin)
+    except (OSError, struct.error, IndexError):
+        return None
+
+
+def connect_page_shown(s):
+    return s is not None and s.pixel(30, 195) == 0xFFFFFF
+
+
+def pages_shown(s):
+    return s is not None and s.pixel(30, 195) != 0xFFFFFF and s.pixel(600, 65) == DARK_GREEN
+
+
+def wait_for(fbdir, origin, check, seconds):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if check(screen(fbdir, origin)):
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def last_tab_x(s):
+    """The middle of the last tab, found along the tab row from the right."""
+    right = None
+    for x in range(798, 0, -1):
+        if s.pixel(x, TAB_ROW) == DARK_GREEN:
+            right = x
+            break
+    if right is None:
+        raise RuntimeError("no tabs found")
+    return right - 20
+
+
+def proc_cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime, stime (fields 14 and 15)
+
+
+def proc_rss_kib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def measure(pid, seconds):
+    """CPU percent of one core and the largest resident size over the window."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    rss = proc_rss_kib(pid)
+    start_ticks, start = proc_cpu_ticks(pid), time.monotonic()
+    while time.monotonic() - start < seconds:
+        time.sleep(1)
+        rss = max(rss, proc_rss_kib(pid))
+    used = (proc_cpu_ticks(pid) - start_ticks) / ticks
+    return 100.0 * used / (time.monotonic() - start), rss / 1024.0
+
+
+def run(build, case, seconds):
+    work = tempfile.mkdtemp(prefix="veltra-load-")
+    fbdir = os.path.join(work, "fb")
+    data = os.path.join(work, "data")
+    os.makedirs(fbdir)
+    os.makedirs(data)
+    log = open(os.path.join(work, "log.txt"), "ab")
+    display = start_xvfb(fbdir)
+    if case == "connect":
+        port = 9  # nothing is connected; the address is only proposed
+    else:
+        port = start_simulator(build, "wide" if case == "wide" else "default", log)
+    program = start_program(build, display, data, port, log)
+    origin = window_origin(display)
+    if not wait_for(fbdir, origin, connect_page_shown, 30):
+        raise RuntimeError("no connect page (see %s)" % work)
+    if case != "connect":
+        deadline = time.time() + 90
+        while not pages_shown(screen(fbdir, origin)):
+            if time.time() > deadline:
+                raise RuntimeError("no pages after CONNECT (see %s)" % work)
+            if connect_page_shown(screen(fbdir, origin)):
+                click(display, origin, CONNECT_BUTTON)
+            wait_for(fbdir, origin, pages_shown, 8)
+        if case == "wide":
+            click(display, origin, (last_tab_x(screen(fbdir, origin)), TAB_ROW))
+        time.sleep(5)  # the first polls and the page's first paints
+    # The pointer rests outside the window, as for a monitor left open.
+    xdotool(display, "mousemove", 1020, 760)
+    perf = None
+    if os.environ.get("PROGRAM_LOAD_PERF"):
+        # A call-graph profile of the same window, for finding the work that costs.
+        perf = subprocess.Popen(["perf", "record", "-q", "-F", "499", "-g", "-p",
+                                 str(program.pid), "-o", os.environ["PROGRAM_LOAD_PERF"]],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    cpu, rss = measure(program.pid, seconds)
+    if perf is not None:
+        perf.send_signal(signal.SIGINT)
+        perf.wait()
+    if program.poll() is not None:
+        raise RuntimeError("the program ended during the measurement (see %s)" % work)
+    _end_all()
+    subprocess.run(["rm", "-rf", work])
+    return cpu, rss
+
+
+def main():
+    if len(sys.argv) < 3 or sys.argv[2] not in ("home", "wide", "connect"):
+        print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
+        return 2
+    seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 60.0
+    cpu, rss = run(os.path.abspath(sys.argv[1]), sys.argv[2], seconds)
+    print("%s %.2f %.1f %.0f" % (sys.argv[2], cpu, rss, seconds))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
