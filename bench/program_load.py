@@ -10,7 +10,8 @@ CASE is one of
     connect  no gateway: the program waits on the connect page
 
 Prints one line: CASE cpu_percent rss_max_mib seconds. With PROGRAM_LOAD_PERF=FILE, perf
-records a call-graph profile of the measuring window into FILE. Every process is started here and
+records a call-graph profile of the measuring window into FILE; with PROGRAM_LOAD_KEEP=1 the
+scratch folder (the program's output, its data folder) is kept. Every process is started here and
 ended here by its own id.
 """
 
@@ -157,8 +158,14 @@ def connect_page_shown(s):
     return s is not None and s.pixel(30, 195) == 0xFFFFFF
 
 
+def light(pixel):
+    return all(((pixel >> shift) & 0xFF) > 0xC0 for shift in (0, 8, 16))
+
+
 def pages_shown(s):
-    return s is not None and s.pixel(30, 195) != 0xFFFFFF and s.pixel(600, 65) == DARK_GREEN
+    """The device pages: the first tab selected (light), the address field gone."""
+    return (s is not None and light(s.pixel(6, TAB_ROW)) and s.pixel(30, 195) != 0xFFFFFF and
+            s.pixel(600, 65) == DARK_GREEN)
 
 
 def wait_for(fbdir, origin, check, seconds):
@@ -171,15 +178,12 @@ def wait_for(fbdir, origin, check, seconds):
 
 
 def last_tab_x(s):
-    """The middle of the last tab, found along the tab row from the right."""
-    right = None
-    for x in range(798, 0, -1):
-        if s.pixel(x, TAB_ROW) == DARK_GREEN:
-            right = x
-            break
-    if right is None:
-        raise RuntimeError("no tabs found")
-    return right - 20
+    """A point inside the last tab: left of the rightmost white title pixel of the tab row
+    (the band behind the tabs is dark green like the tabs themselves)."""
+    for x in range(735, 0, -1):
+        if any(s.pixel(x, y) == 0xFFFFFF for y in range(62, 84)):
+            return x - 10
+    raise RuntimeError("no tabs found")
 
 
 def proc_cpu_ticks(pid):
@@ -233,7 +237,11 @@ def run(build, case, seconds):
                 click(display, origin, CONNECT_BUTTON)
             wait_for(fbdir, origin, pages_shown, 8)
         if case == "wide":
-            click(display, origin, (last_tab_x(screen(fbdir, origin)), TAB_ROW))
+            x = last_tab_x(screen(fbdir, origin))
+            click(display, origin, (x, TAB_ROW))
+            if not wait_for(fbdir, origin, lambda s: s is not None and light(s.pixel(x, TAB_ROW)),
+                            10):
+                raise RuntimeError("the last tab was not selected (see %s)" % work)
         time.sleep(5)  # the first polls and the page's first paints
     # The pointer rests outside the window, as for a monitor left open.
     xdotool(display, "mousemove", 1020, 760)
@@ -250,7 +258,10 @@ def run(build, case, seconds):
     if program.poll() is not None:
         raise RuntimeError("the program ended during the measurement (see %s)" % work)
     _end_all()
-    subprocess.run(["rm", "-rf", work])
+    if os.environ.get("PROGRAM_LOAD_KEEP"):
+        print("kept %s" % work, file=sys.stderr)
+    else:
+        subprocess.run(["rm", "-rf", work])
     return cpu, rss
 
 
