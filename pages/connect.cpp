@@ -342,7 +342,15 @@ bool CONNECT_Step() {
         g_connected = false;
         g_pending = false;
         g_phase = Phase::Connect;
-        if (g_auto_armed) ArmRetry(CONNECT_RETRY_MS);
+        if (g_auto_armed) {
+            // The connection may still be open, and a connect command would then be ignored:
+            // the next attempt starts from a closed one.
+            GatewayMessage close{};
+            close.origin = 1;
+            close.command = GW_CMD_CLOSE;
+            QUEUE_Send(&g_connection_queue, &close);
+            ArmRetry(CONNECT_RETRY_MS);
+        }
     }
     return g_phase == Phase::Done;
 }

@@ -61,10 +61,13 @@ class ConnectAuto : public pagetest::PageTest {
     int ConnectRequests() {
         int n = 0;
         GatewayMessage m{};
-        while (QUEUE_Receive(&g_connection_queue, &m) == 0)
+        while (QUEUE_Receive(&g_connection_queue, &m) == 0) {
             if (m.command == GW_CMD_CONNECT) ++n;
+            if (m.command == GW_CMD_CLOSE) ++closes;
+        }
         return n;
     }
+    int closes = 0;
     std::string Banner() {
         char text[64] = {};
         TEXT_ReadText(STATUS_Handle(), text, sizeof text);
@@ -98,11 +101,12 @@ TEST_F(ConnectAuto, AfterALossConnectsAtOnceThenEveryTenSecondsUntilSearched) {
     RunFor(100);
     EXPECT_EQ(ConnectRequests(), 1);
 
-    // Connected, but the search fails: counted down and tried again too.
+    // Connected, but the search fails: the connection is closed, counted down and tried again.
     EXPECT_FALSE(Reply(STATUS_OK));
     EXPECT_FALSE(Reply(STATUS_FAILED));
     RunFor(9900);
     EXPECT_EQ(ConnectRequests(), 0);
+    EXPECT_EQ(closes, 1);
     RunFor(100);
     EXPECT_EQ(ConnectRequests(), 1);
     EXPECT_FALSE(Reply(STATUS_OK));
