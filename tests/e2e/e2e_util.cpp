@@ -12,6 +12,7 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -111,8 +112,12 @@ bool ProgramSession::StartServer(std::string* why_not) {
 bool ProgramSession::StartProgram(int port, const std::vector<std::string>& arguments,
                                   const fs::path& program) {
     const std::string out = (scratch_ / "stdout.txt").string();
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        // The program goes with the test process, also when that is killed.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
         setenv("APPDATA", (scratch_ / "appdata").c_str(), 1);
         setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
         if (port > 0) setenv("VELTRA_GATEWAY_PORT", std::to_string(port).c_str(), 1);

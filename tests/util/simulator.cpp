@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,8 +22,12 @@ Simulator::Simulator(std::vector<std::string> options) {
         ADD_FAILURE() << "no pipe for the simulator";
         return;
     }
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        // The simulator goes with the test process, also when that is killed.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
         dup2(out[1], STDOUT_FILENO);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(kSimulator));
