@@ -305,13 +305,34 @@ void HOST_Tick() {
     if (!g_lock.try_lock()) return;
     const uint32_t count = g_change_count.load(std::memory_order_acquire);
     const Frame& shown = g_buffers[g_shown.load(std::memory_order_acquire)];
-    // A repaint that drew the same pixels again leaves the window as it is.
-    const bool same = shown == g_presented;
-    if (!same) g_presented = shown;
+    // Only the rows that changed are copied and shown again; a repaint that drew the same
+    // pixels leaves the window as it is.
+    const HOST_RowSpan rows = HOST_ChangedRows(shown.data(), g_presented.data());
+    if (rows.first <= rows.last) {
+        const size_t at = static_cast<size_t>(rows.first) * HOST_XSIZE;
+        const size_t length = static_cast<size_t>(rows.last - rows.first + 1) * HOST_XSIZE;
+        std::memcpy(g_presented.data() + at, shown.data() + at, length * sizeof(uint32_t));
+    }
     g_lock.unlock();
     g_presented_count_value.store(count, std::memory_order_release);
     g_present_count.fetch_add(1, std::memory_order_relaxed);
-    if (g_backend == HOST_BACKEND_SDL && !same) HOSTSDL_Present(g_presented.data());
+    if (g_backend == HOST_BACKEND_SDL && rows.first <= rows.last)
+        HOSTSDL_PresentRows(g_presented.data(), rows.first, rows.last);
+}
+
+HOST_RowSpan HOST_ChangedRows(const uint32_t* frame, const uint32_t* before) {
+    constexpr size_t kRowBytes = sizeof(uint32_t) * HOST_XSIZE;
+    HOST_RowSpan rows{0, -1};
+    int first = 0;
+    while (first < HOST_YSIZE &&
+           std::memcmp(frame + first * HOST_XSIZE, before + first * HOST_XSIZE, kRowBytes) == 0)
+        ++first;
+    if (first == HOST_YSIZE) return rows;
+    int last = HOST_YSIZE - 1;
+    while (last > first &&
+           std::memcmp(frame + last * HOST_XSIZE, before + last * HOST_XSIZE, kRowBytes) == 0)
+        --last;
+    return HOST_RowSpan{first, last};
 }
 
 int HOST_GetPresentCount() {

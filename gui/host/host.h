@@ -84,6 +84,12 @@ uint32_t HOST_GetPixel(int index, int x, int y);
 
 // True when the change counter moved since the last present (the next tick would present).
 bool HOST_FramePending();
+// The first and last display row in which two frames differ; first > last when none does.
+struct HOST_RowSpan {
+    int first;
+    int last;
+};
+HOST_RowSpan HOST_ChangedRows(const uint32_t* frame, const uint32_t* before);
 // One 20 ms step of the window: delivers the stored pointer state again when it changed, then
 // presents the shown buffer when the change counter moved. The event loop calls it; headless
 // tests call it directly.

@@ -56,6 +56,16 @@ void Redraw() {
     SDL_RenderPresent(g_renderer);
 }
 
+// Draws only display rows first..last again. The software renderer draws into the window's
+// own surface, which keeps the rest of the last picture; an exposed window gets Redraw.
+void RedrawRows(int first, int last) {
+    const SDL_Rect rows{0, first, HOST_XSIZE, last - first + 1};
+    const SDL_Rect place{HOST_DISPLAY_X0 * g_scale, (HOST_DISPLAY_Y0 + first) * g_scale,
+                         HOST_XSIZE * g_scale, rows.h * g_scale};
+    SDL_RenderCopy(g_renderer, g_texture, &rows, &place);
+    SDL_RenderPresent(g_renderer);
+}
+
 unsigned ButtonBit(Uint8 button) {
     switch (button) {
         case SDL_BUTTON_LEFT:
@@ -241,6 +251,15 @@ void HOSTSDL_Present(const uint32_t* frame) {
     if (g_texture == nullptr) return;
     SDL_UpdateTexture(g_texture, nullptr, frame, HOST_XSIZE * static_cast<int>(sizeof *frame));
     Redraw();
+}
+
+void HOSTSDL_PresentRows(const uint32_t* frame, int first, int last) {
+    if (g_texture == nullptr) return;
+    if (first < 0 || last >= HOST_YSIZE || first > last) return HOSTSDL_Present(frame);
+    const SDL_Rect rows{0, first, HOST_XSIZE, last - first + 1};
+    SDL_UpdateTexture(g_texture, &rows, frame + first * HOST_XSIZE,
+                      HOST_XSIZE * static_cast<int>(sizeof *frame));
+    RedrawRows(first, last);
 }
 
 void HOSTSDL_ShowMessageBox(const char* text) {

@@ -13,6 +13,8 @@ void HOSTSDL_HandleEvents(int wait_ms);
 void HOSTSDL_Wake();
 // Shows a new frame (HOST_XSIZE x HOST_YSIZE pixels) at the display's place in the window.
 void HOSTSDL_Present(const uint32_t* frame);
+// The same when only rows first..last of the frame changed since the last present.
+void HOSTSDL_PresentRows(const uint32_t* frame, int first, int last);
 // Shows a warning box; from another thread it is handed to the main thread's next event pass
 // and waited for (tasks may report errors before the main thread enters its loop).
 void HOSTSDL_ShowMessageBox(const char* text);

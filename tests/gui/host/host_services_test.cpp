@@ -111,6 +111,44 @@ TEST(HostFrames, OnlyAChangedFrameIsPresented) {
     EXPECT_EQ(HOST_GetPresentedFrame()[0], 0xFFFFFFu);
 }
 
+TEST(HostFrames, APresentCopiesTheChangedRowsOnly) {
+    std::vector<uint32_t> a(HOST_XSIZE * HOST_YSIZE, 0), b = a;
+    HOST_RowSpan rows = HOST_ChangedRows(a.data(), b.data());
+    EXPECT_GT(rows.first, rows.last); // nothing changed
+    b[5 * HOST_XSIZE + HOST_XSIZE - 1] = 1;
+    b[100 * HOST_XSIZE] = 1;
+    rows = HOST_ChangedRows(a.data(), b.data());
+    EXPECT_EQ(rows.first, 5);
+    EXPECT_EQ(rows.last, 100);
+    b = a;
+    b[HOST_XSIZE * HOST_YSIZE - 1] = 1;
+    rows = HOST_ChangedRows(a.data(), b.data());
+    EXPECT_EQ(rows.first, HOST_YSIZE - 1);
+    EXPECT_EQ(rows.last, HOST_YSIZE - 1);
+
+    // Through the tick: rows drawn the same again are not copied; changed ones are.
+    setenv("VELTRA_HOST", "headless", 1);
+    EXPECT_EQ(HOST_Init(), nullptr);
+    uint32_t* frame = HOST_GetFrameBuffer(2);
+    frame[10 * HOST_XSIZE + 3] = 0x112233;
+    frame[300 * HOST_XSIZE + 799] = 0x445566;
+    HOST_SetShownBuffer(2);
+    HOST_IncrementChangeCount();
+    HOST_Tick();
+    const uint32_t* shown = HOST_GetPresentedFrame();
+    EXPECT_EQ(shown[10 * HOST_XSIZE + 3], 0x112233u);
+    EXPECT_EQ(shown[300 * HOST_XSIZE + 799], 0x445566u);
+    frame[300 * HOST_XSIZE + 799] = 0;
+    HOST_IncrementChangeCount();
+    HOST_Tick();
+    EXPECT_EQ(shown[10 * HOST_XSIZE + 3], 0x112233u);
+    EXPECT_EQ(shown[300 * HOST_XSIZE + 799], 0u);
+    EXPECT_EQ(HOST_GetPresentCount(), 2);
+    frame[300 * HOST_XSIZE + 799] = 0x445566; // left unannounced: not shown
+    HOST_Tick();
+    EXPECT_EQ(shown[300 * HOST_XSIZE + 799], 0u);
+}
+
 TEST(HostFrames, TheTickWaitsWhileTheToolkitHoldsTheLock) {
     HOST_IncrementChangeCount();
     std::atomic<int> step{0};
