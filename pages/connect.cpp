@@ -33,6 +33,9 @@ char g_address[CONNECT_ADDRESS_SIZE] = {};
 bool g_pending = false;
 bool g_connected = false;
 bool g_search_done = false;
+// A close sent after a failed search: the connection task reports it as a failure, which is
+// no answer to anything the user did.
+bool g_close_sent = false;
 Phase g_phase = Phase::Connect;
 
 WM_HANDLE g_window = 0;
@@ -257,7 +260,7 @@ void CONNECT_SetSleepForTests(void (*sleep_ms)(int)) { g_sleep = sleep_ms ? slee
 WM_HANDLE CONNECT_Window() { return g_window; }
 
 void CONNECT_Begin(WM_HANDLE main_window, int rebuild) {
-    g_pending = g_connected = g_search_done = false;
+    g_pending = g_connected = g_search_done = g_close_sent = false;
     g_phase = Phase::Connect;
     g_window = WM_CreateWindowAsChild(0, 0, 800, 480, main_window,
                                       WM_CF_VISIBLE | WM_CF_SEE_THROUGH, Callback, 0);
@@ -310,7 +313,10 @@ bool CONNECT_Step() {
             SendSearch();
             g_search_done = false;
             g_phase = Phase::Search;
+        } else if (reply.status == STATUS_FAILED && g_close_sent && !g_pending) {
+            g_close_sent = false;
         } else if (reply.status == STATUS_FAILED) {
+            g_close_sent = false;
             const bool answered_attempt = g_pending; // the connection task reports twice
             g_pending = false;
             STATUS_SetText(Text(CONNECT_TEXT_FAILED));
@@ -342,15 +348,13 @@ bool CONNECT_Step() {
         g_connected = false;
         g_pending = false;
         g_phase = Phase::Connect;
-        if (g_auto_armed) {
-            // The connection may still be open, and a connect command would then be ignored:
-            // the next attempt starts from a closed one.
-            GatewayMessage close{};
-            close.origin = 1;
-            close.command = GW_CMD_CLOSE;
-            QUEUE_Send(&g_connection_queue, &close);
-            ArmRetry(CONNECT_RETRY_MS);
-        }
+        // The connection is still open, and a connect command would then be ignored and the
+        // page wait for ever: the next CONNECT starts from a closed one.
+        GatewayMessage close{};
+        close.origin = 1;
+        close.command = GW_CMD_CLOSE;
+        if (QUEUE_Send(&g_connection_queue, &close) == 0) g_close_sent = true;
+        if (g_auto_armed) ArmRetry(CONNECT_RETRY_MS);
     }
     return g_phase == Phase::Done;
 }

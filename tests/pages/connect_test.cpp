@@ -209,6 +209,13 @@ TEST_F(ConnectTest, ASearchFailureShowsItsTextAndTheNextConnectSendsANewRequest)
     EXPECT_EQ(SearchRequests(), 1);
     EXPECT_FALSE(StepWith(STATUS_FAILED));
     EXPECT_EQ(Banner(), "(hidden) en 185");
+    // The still open connection is closed, or the connection task would ignore the next
+    // connect command; its report of the close is no connection failure to show.
+    GatewayMessage close{};
+    ASSERT_EQ(QUEUE_Receive(&g_connection_queue, &close), 0);
+    EXPECT_EQ(close.command, GW_CMD_CLOSE);
+    EXPECT_FALSE(StepWith(STATUS_FAILED));
+    EXPECT_EQ(Banner(), "(hidden) en 185");
     EXPECT_FALSE(CONNECT_Step()); // nothing arrives: still waiting
     PressConnect();
     EXPECT_EQ(ConnectRequests(), std::vector<std::string>{"192.168.1.160:502"});
