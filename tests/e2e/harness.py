@@ -228,17 +228,22 @@ def log_files(data):
     return sorted(found)
 
 
-def connect(display, origin, data, known_files, timeout_s=60.0, alive=lambda: True):
-    """Presses CONNECT until a new log file shows a finished search; True when connected."""
-    deadline = time.time() + timeout_s
-    last_click = 0.0
+def connect(display, origin, data, known_files, timeout_s=60.0, alive=lambda: True,
+            first_press_s=0.0, press_every_s=30.0):
+    """Presses CONNECT (after `first_press_s`, again every `press_every_s`) until a new log
+    file shows a finished search; True when connected. A press while a search runs makes the
+    page search once more, so presses stay further apart than a search lasts."""
+    start = time.time()
+    deadline = start + timeout_s
+    last_click = None
     while time.time() < deadline and alive():
         if set(log_files(data)) - set(known_files):
             return True
-        # The search over 70 unit ids takes several seconds; press again only after that.
-        if time.time() - last_click > 15.0:
+        now = time.time()
+        if now - start >= first_press_s and (last_click is None or
+                                             now - last_click > press_every_s):
             click(display, origin, CONNECT_BUTTON)
-            last_click = time.time()
+            last_click = now
         time.sleep(0.25)
     return False
 
