@@ -16,6 +16,8 @@
 #include "pages/history.h"
 #include "pages/mainscreen.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -519,12 +521,50 @@ Conv Rewrite(const char* format, char* out, size_t size) {
 
 // ---- The page refresh ----
 
-// What the last refresh of each page saw.
+// What the last refresh of each page saw: everything but the animation phases, and those.
 struct PageSeen {
     WM_HANDLE window = 0;
-    uint64_t fingerprint = 0;
+    uint64_t content = 0;
+    uint64_t phases = 0;
 };
 PageSeen g_seen[MAIN_PAGE_COUNT];
+
+// Where the last paint put each device's tile, so that a refresh can repaint one element.
+struct TileOrigin {
+    WM_HANDLE window = 0;
+    int x = 0;
+    int y = 0;
+};
+TileOrigin g_tile_origin[DEV_LIST_SIZE];
+
+// The area of the elements whose phase went into a fingerprint, in window coordinates.
+struct PhaseArea {
+    bool known = true; // false when an animated tile was never painted on this window
+    bool any = false;
+    GUI_RECT rect{0, 0, -1, -1};
+};
+
+void AddToArea(PhaseArea* area, int index, const PageElement& e, WM_HANDLE window) {
+    if (area == nullptr) return;
+    const TileOrigin& tile = g_tile_origin[static_cast<size_t>(index)];
+    if (tile.window != window) {
+        area->known = false;
+        return;
+    }
+    // The element's own rectangle with a pixel of anti-aliasing around it.
+    const GUI_RECT r{static_cast<int16_t>(tile.x + e.x - 1), static_cast<int16_t>(tile.y + e.y - 1),
+                     static_cast<int16_t>(tile.x + e.x + e.width + 1),
+                     static_cast<int16_t>(tile.y + e.y + e.height + 1)};
+    if (!area->any) {
+        area->rect = r;
+        area->any = true;
+        return;
+    }
+    area->rect.x0 = std::min(area->rect.x0, r.x0);
+    area->rect.y0 = std::min(area->rect.y0, r.y0);
+    area->rect.x1 = std::max(area->rect.x1, r.x1);
+    area->rect.y1 = std::max(area->rect.y1, r.y1);
+}
 
 constexpr uint64_t kHashStart = 0xCBF29CE484222325ULL;
 
@@ -564,10 +604,12 @@ uint64_t Tagged(PhaseTag tag, int64_t phase) {
 // Mixes in the phase of each blink or animation that the online device's tile shows now.
 // `charge` is a copy of the shared charging blink, stepped as the paint will step it.
 uint64_t MixPhases(uint64_t hash, const Source& s, const PageLayout& layout,
-                   DEVPAGE_ChargeBlink* charge, int64_t now_seconds) {
+                   DEVPAGE_ChargeBlink* charge, int64_t now_seconds, PhaseArea* area, int index,
+                   WM_HANDLE window) {
     for (int32_t i = 0; i < layout.element_count; ++i) {
         const PageElement& e = layout.elements[i];
         if (e.hidden != 0) continue;
+        const uint64_t before = hash;
         switch (e.kind) {
             case PE_KIND_LED:
                 if (DEVPAGE_LedState(e.led_table, QuietValue(s, e.value_register, e.value_type),
@@ -580,8 +622,9 @@ uint64_t MixPhases(uint64_t hash, const Source& s, const PageLayout& layout,
             case PE_KIND_GAUGE_CHARGE: {
                 const bool active =
                     e.second_register != -1 && QuietValue(s, e.second_register, e.value_type) > 50;
-                hash = Mix(
-                    hash, Tagged(kChargeTag, DEVPAGE_ChargeBlinkStep(charge, active, now_seconds)));
+                // Stepped as the paint steps it; dark while not active, which the registers tell.
+                const int32_t shown = DEVPAGE_ChargeBlinkStep(charge, active, now_seconds);
+                if (active) hash = Mix(hash, Tagged(kChargeTag, shown));
                 break;
             }
             case PE_KIND_SWITCH: {
@@ -597,8 +640,37 @@ uint64_t MixPhases(uint64_t hash, const Source& s, const PageLayout& layout,
             default:
                 break;
         }
+        if (hash != before) AddToArea(area, index, e, window);
     }
     return hash;
+}
+
+// The fingerprint of the page's content without the phases (`content`) and of the phases
+// alone (the return value); `area` collects where the phased elements are on `window`.
+uint64_t Fingerprints(const DeviceType* type, uint64_t* content, PhaseArea* area,
+                      WM_HANDLE window) {
+    const int32_t count = g_device_list.device_count.load(std::memory_order_acquire);
+    uint64_t hash = Mix(kHashStart, static_cast<uint32_t>(count));
+    uint64_t phases = kHashStart;
+    DEVPAGE_ChargeBlink charge = g_charge_blink;
+    const int64_t now_seconds = WallSeconds();
+    for (int32_t i = 0; type != nullptr && i < count && i < DEV_LIST_SIZE; ++i) {
+        const DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+        if (entry.type.load(std::memory_order_relaxed) != type) continue;
+        const RegisterCell* regs = entry.registers.load(std::memory_order_acquire);
+        const int32_t length = entry.window_length.load(std::memory_order_acquire);
+        const int32_t state = entry.state.load(std::memory_order_relaxed);
+        hash = Mix(hash, uint64_t{static_cast<uint32_t>(i)} << 32 | static_cast<uint32_t>(state));
+        // The tile status comes from the window, read again by each paint.
+        hash = Mix(hash, static_cast<uint32_t>(length));
+        if (regs == nullptr || length <= 0) continue;
+        hash = MixWindow(hash, regs, length);
+        if (state == 1 && type->page_layout != nullptr)
+            phases = MixPhases(phases, Source{&entry, regs, length}, *type->page_layout, &charge,
+                               now_seconds, area, i, window);
+    }
+    *content = hash;
+    return phases;
 }
 
 } // namespace
@@ -727,42 +799,38 @@ void DEVPAGE_ResetForTests() {
     g_charge_blink = DEVPAGE_ChargeBlink{};
     for (PageSeen& seen : g_seen)
         seen = PageSeen{};
+    for (TileOrigin& tile : g_tile_origin)
+        tile = TileOrigin{};
 }
 
 // ---- The page refresh ----
 
 uint64_t DEVPAGE_PageFingerprint(const DeviceType* type) {
-    const int32_t count = g_device_list.device_count.load(std::memory_order_acquire);
-    uint64_t hash = Mix(kHashStart, static_cast<uint32_t>(count));
-    if (type == nullptr) return hash;
-    DEVPAGE_ChargeBlink charge = g_charge_blink;
-    const int64_t now_seconds = WallSeconds();
-    for (int32_t i = 0; i < count && i < DEV_LIST_SIZE; ++i) {
-        const DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
-        if (entry.type.load(std::memory_order_relaxed) != type) continue;
-        const RegisterCell* window = entry.registers.load(std::memory_order_acquire);
-        const int32_t length = entry.window_length.load(std::memory_order_acquire);
-        const int32_t state = entry.state.load(std::memory_order_relaxed);
-        hash = Mix(hash, uint64_t{static_cast<uint32_t>(i)} << 32 | static_cast<uint32_t>(state));
-        // The tile status comes from the window, read again by each paint.
-        hash = Mix(hash, static_cast<uint32_t>(length));
-        if (window == nullptr || length <= 0) continue;
-        hash = MixWindow(hash, window, length);
-        if (state == 1 && type->page_layout != nullptr)
-            hash = MixPhases(hash, Source{&entry, window, length}, *type->page_layout, &charge,
-                             now_seconds);
-    }
-    return hash;
+    uint64_t content = 0;
+    const uint64_t phases = Fingerprints(type, &content, nullptr, 0);
+    return Mix(content, phases);
+}
+
+int DEVPAGE_RefreshArea(WM_HANDLE window, GUI_RECT* area) {
+    const int page = MAINSCREEN_PageOfWindow(window);
+    if (page < 0 || page >= MAIN_PAGE_COUNT) return DEVPAGE_REFRESH_ALL; // as it always was
+    uint64_t content = 0;
+    PhaseArea phased;
+    const uint64_t phases = Fingerprints(g_page_types[page], &content, &phased, window);
+    PageSeen& seen = g_seen[page];
+    const PageSeen before = seen;
+    seen = PageSeen{window, content, phases};
+    if (before.window != window || before.content != content) return DEVPAGE_REFRESH_ALL;
+    if (before.phases == phases) return DEVPAGE_REFRESH_NONE;
+    // Only blinks or animations moved: their elements are drawn again, the rest stays.
+    if (!phased.known || !phased.any || area == nullptr) return DEVPAGE_REFRESH_ALL;
+    *area = phased.rect;
+    return DEVPAGE_REFRESH_AREA;
 }
 
 bool DEVPAGE_RefreshWanted(WM_HANDLE window) {
-    const int page = MAINSCREEN_PageOfWindow(window);
-    if (page < 0 || page >= MAIN_PAGE_COUNT) return true; // not one of ours: as it always was
-    const uint64_t fingerprint = DEVPAGE_PageFingerprint(g_page_types[page]);
-    PageSeen& seen = g_seen[page];
-    const bool wanted = seen.window != window || seen.fingerprint != fingerprint;
-    seen = PageSeen{window, fingerprint};
-    return wanted;
+    GUI_RECT area{};
+    return DEVPAGE_RefreshArea(window, &area) != DEVPAGE_REFRESH_NONE;
 }
 
 // ---- Drawing ----
@@ -773,6 +841,9 @@ int DEVPAGE_DrawElements(int x, int y, const DeviceType* type, WM_HANDLE window,
     const Source s{entry, entry->registers.load(std::memory_order_acquire),
                    entry->window_length.load(std::memory_order_acquire)};
     DEVPAGE_CHECK(s.window != nullptr, -1);
+    const ptrdiff_t index = entry - g_device_list.entries.data();
+    if (index >= 0 && index < DEV_LIST_SIZE)
+        g_tile_origin[static_cast<size_t>(index)] = TileOrigin{window, x, y};
     const PageLayout& layout = *type->page_layout;
     for (int32_t i = 0; i < layout.element_count; ++i) {
         const PageElement& e = layout.elements[i];

@@ -45,9 +45,17 @@ void DEVPAGE_OnNameEntered(const char* text, WM_HANDLE name_field);
 // show now (a lamp in alarm, the sun, an active charging symbol, lit switch marks). Equal
 // fingerprints paint equal pixels.
 uint64_t DEVPAGE_PageFingerprint(const DeviceType* type);
-// The refresh of the page window `window`: true when it must be painted again because its
-// fingerprint differs from the one of its last refresh (or it has none yet, or the page
-// number now belongs to another window). Remembers the new fingerprint.
+// The refresh of the page window `window`: what must be painted again since its last
+// refresh. DEVPAGE_REFRESH_ALL when anything but a phase changed (or the page has not been
+// refreshed yet, or the page number now belongs to another window); DEVPAGE_REFRESH_AREA
+// with *area (window coordinates) covering the elements whose blink or animation phase
+// moved when nothing else changed; DEVPAGE_REFRESH_NONE when nothing did. Remembers what it
+// saw.
+constexpr int DEVPAGE_REFRESH_NONE = 0;
+constexpr int DEVPAGE_REFRESH_ALL = 1;
+constexpr int DEVPAGE_REFRESH_AREA = 2;
+int DEVPAGE_RefreshArea(WM_HANDLE window, GUI_RECT* area);
+// The same as a yes or no: anything to paint again.
 bool DEVPAGE_RefreshWanted(WM_HANDLE window);
 
 // ---- The arithmetic of the page, without pixels ---------------------------------------------

@@ -246,10 +246,15 @@ void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg) {
         case WM_MSG_PAINT:
             PaintPage(msg->target);
             return;
-        case MSG_PAGE_REFRESH:
-            // Nothing the page draws changed since its last refresh: nothing to repaint.
-            if (DEVPAGE_RefreshWanted(msg->target)) WM_InvalidateWin(msg->target);
+        case MSG_PAGE_REFRESH: {
+            // Only what changed since the last refresh is painted again: the page, the
+            // elements whose blink or animation moved, or nothing.
+            GUI_RECT area{};
+            const int what = DEVPAGE_RefreshArea(msg->target, &area);
+            if (what == DEVPAGE_REFRESH_ALL) WM_InvalidateWin(msg->target);
+            if (what == DEVPAGE_REFRESH_AREA) WM_InvalidateRect(msg->target, &area);
             return;
+        }
         case MSG_PAGE_TICK:
             DEVPAGE_OnPageTick();
             return;

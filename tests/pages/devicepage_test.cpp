@@ -681,3 +681,37 @@ TEST_F(PageTest, RefreshFollowsTheSunAndTheChargingSymbolOnTheHomePage) {
     g_wall = 110;
     EXPECT_FALSE(DEVPAGE_RefreshWanted(page));
 }
+
+TEST_F(PageTest, AnAnimationStepRepaintsOnlyItsElementAndLooksLikeAFullRepaint) {
+    DEV_BeginSearch();
+    const int32_t first = DEV_CreateDisplayGroup(1);
+    RegisterCell* w = g_device_list.entries[static_cast<size_t>(first + 1)].registers.load();
+    Reg_Set(w, 20, 150); // some solar power, so the gauge has a value beside the sun
+    MakePage(DeviceTypeTable[DEV_TYPE_HOME]);
+    GUI_RECT area{};
+    EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL); // nothing seen yet
+    for (int step = 0; step < 3; ++step) {
+        DEVPAGE_OnPageTick(); // the sun's rays grow
+        ASSERT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_AREA) << step;
+        // The solar gauge (10, 150, 200 x 200) of the tile at (5, 5), a pixel around it.
+        EXPECT_EQ(area.x0, 5 + 10 - 1);
+        EXPECT_EQ(area.y0, 5 + 150 - 1);
+        EXPECT_EQ(area.x1, 5 + 10 + 200 + 1);
+        EXPECT_EQ(area.y1, 5 + 150 + 200 + 1);
+        WM_InvalidateRect(page, &area);
+        Exec();
+        const std::vector<uint32_t> partial = Shown();
+        Repaint();
+        EXPECT_TRUE(Shown() == partial) << "step " << step;
+        EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_NONE);
+    }
+    // A tick together with a changed register repaints the whole page.
+    DEVPAGE_OnPageTick();
+    Reg_Set(w, 20, 160);
+    EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL);
+    // A tile the page has never painted is repainted whole when its phase moves.
+    DEVPAGE_ResetForTests();
+    EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL);
+    DEVPAGE_OnPageTick();
+    EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL);
+}
