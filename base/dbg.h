@@ -18,10 +18,14 @@ void DBG_ReportParam(const char* file, int line);
 // When a parameter fails its check, prints "Wrong parameters value: file %s on line %d\r\n"
 // and returns early from the calling function with the given value (none for void functions).
 // It never stops the program.
-#define PARAM_CHECK(condition, ...)                                                                \
+#define PARAM_CHECK(condition, ...) PARAM_CHECK_AS(__FILE__, condition, __VA_ARGS__)
+
+// The same check reporting the given path instead of the compiler's file name, for modules
+// whose reports name the module ("elements/uguibattery") wherever the tree was built.
+#define PARAM_CHECK_AS(path, condition, ...)                                                       \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            DBG_ReportParam(__FILE__, __LINE__);                                                   \
+            DBG_ReportParam(path, __LINE__);                                                       \
             return __VA_ARGS__;                                                                    \
         }                                                                                          \
     } while (0)

@@ -8,15 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Like PARAM_CHECK, but reports the module's path ("elements/uguibattery") rather than the
-// compiler's file name, so the report reads the same wherever the tree was built.
-#define ELEMENT_CHECK(condition, module, ...)                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            DBG_ReportParam(module, __LINE__);                                                     \
-            return __VA_ARGS__;                                                                    \
-        }                                                                                          \
-    } while (0)
+// The parameter check reporting the module's path ("elements/uguibattery").
+#define ELEMENT_CHECK(condition, module, ...) PARAM_CHECK_AS(module, condition, __VA_ARGS__)
 
 constexpr GUI_COLOUR ELEMENT_RED = 0x0000FF;
 constexpr GUI_COLOUR ELEMENT_YELLOW = 0x00FFFF;

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr GUI_COLOUR kBlack = 0x000000;
-constexpr GUI_COLOUR kDarkGreen = 0x006600;
 constexpr GUI_COLOUR kGrey = 0x808080;
 constexpr int kKeyBackspace = 8;
 constexpr int kKeyEnter = 13;
@@ -139,11 +138,7 @@ void OnNotify(int id, int code) {
 void Callback(WM_MSG_RECORD* msg) {
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
-            GUI_SetBackColor(kBlack);
-            GUI_ClearWindow();
-            GUI_SetDrawColor(kDarkGreen);
-            GUI_FillRectangle(0, 0, 800, 85);
-            GUI_DrawRoundFrame(0, 0, 799, 479, 0, 2);
+            MAINSCREEN_PaintBackground();
             GUI_SetDrawColor(kGrey);
             return;
         case WM_MSG_KEY: {

@@ -27,13 +27,7 @@ namespace {
 constexpr const char* kModule = "pages/devicepage";
 
 // The parameter check of this module: the report names the module, not the build path.
-#define DEVPAGE_CHECK(condition, ...)                                                              \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            DBG_ReportParam(kModule, __LINE__);                                                    \
-            return __VA_ARGS__;                                                                    \
-        }                                                                                          \
-    } while (0)
+#define DEVPAGE_CHECK(condition, ...) PARAM_CHECK_AS(kModule, condition, __VA_ARGS__)
 
 constexpr GUI_COLOUR kBlack = 0x000000;
 constexpr GUI_COLOUR kWhite = 0xFFFFFF;

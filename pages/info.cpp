@@ -6,13 +6,13 @@
 #include "gui/toolkit/widgets/button.h"
 #include "gui/toolkit/widgets/listbox.h"
 #include "gui/toolkit/widgets/text.h"
+#include "pages/mainscreen.h"
 
 #include <atomic>
 #include <cstdio>
 
 namespace {
 
-constexpr GUI_COLOUR kDarkGreen = 0x006600;
 
 // Written by the GUI task at start, read by the master task as well.
 std::atomic<WM_HANDLE> g_window{0};
@@ -32,11 +32,7 @@ const GUI_PICTURE* ClosePicture() {
 void Callback(WM_MSG_RECORD* msg) {
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
-            GUI_SetBackColor(0x000000);
-            GUI_ClearWindow();
-            GUI_SetDrawColor(kDarkGreen);
-            GUI_FillRectangle(0, 0, 800, 85);
-            GUI_DrawRoundFrame(0, 0, 799, 479, 0, 2);
+            MAINSCREEN_PaintBackground();
             return;
         case WM_MSG_NOTIFY_PARENT:
             if (WM_GetWinId(msg->source) == INFO_ID_CLOSE &&

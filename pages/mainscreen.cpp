@@ -83,11 +83,7 @@ const GUI_PICTURE kInfoPressedPicture = {kPic,          kPic, kStride, 1, kInfoP
 void MainCallback(WM_MSG_RECORD* msg) {
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
-            GUI_SetBackColor(kBlack);
-            GUI_ClearWindow();
-            GUI_SetDrawColor(kDarkGreen);
-            GUI_FillRectangle(0, 0, 800, 85);
-            GUI_DrawRoundFrame(0, 0, 799, 479, 0, 2);
+            MAINSCREEN_PaintBackground();
             return;
         case WM_MSG_NOTIFY_PARENT:
             if (WM_GetWinId(msg->source) == MAIN_ID_INFO_BUTTON &&
@@ -240,6 +236,14 @@ void OnChildPointer(const WM_MSG_RECORD* msg) {
 }
 
 } // namespace
+
+void MAINSCREEN_PaintBackground() {
+    GUI_SetBackColor(kBlack);
+    GUI_ClearWindow();
+    GUI_SetDrawColor(kDarkGreen);
+    GUI_FillRectangle(0, 0, 800, 85);
+    GUI_DrawRoundFrame(0, 0, 799, 479, 0, 2);
+}
 
 void MAINSCREEN_PageCallback(WM_MSG_RECORD* msg) {
     switch (msg->msg_id) {

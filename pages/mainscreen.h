@@ -78,6 +78,9 @@ int MAINSCREEN_PageOfWindow(WM_HANDLE win);
 int MAINSCREEN_SelectedPage();
 void MAINSCREEN_SendPageMessage(int page, int32_t message);
 void MAINSCREEN_SetDateTime(const char* date, const char* time);
+// The screen's background, painted by every full-screen window: black, the dark green band at
+// the top and the frame.
+void MAINSCREEN_PaintBackground();
 
 WM_HANDLE MAINSCREEN_MainWindow();
 WM_HANDLE MAINSCREEN_Multipage();
