@@ -3,6 +3,8 @@
 // means we are faster), and the full repaint of a busy device page against the 2 ms budget.
 #include "gui/toolkit/draw/gui_draw.h"
 
+#include "bench/bench_util.h"
+
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -386,35 +388,15 @@ BENCHMARK(BM_Cairo_TextScreen);
 BENCHMARK(BM_Ours_DevicePage);
 BENCHMARK(BM_Cairo_DevicePage);
 
-// Keeps the console output and remembers each run's CPU time per iteration (ns): the machine
-// is shared, and CPU time is what other processes disturb least.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime() /
-                                              benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    benchutil::Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-12s %12s %12s %8s\n", "shape", "ours (us)", "cairo (us)", "ratio");
-    for (const char* name : {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "SmallShapes",
-                             "Gradient", "TextScreen", "DevicePage"}) {
-        const auto ours = reporter.times.find(std::string("BM_Ours_") + name);
-        const auto cairo = reporter.times.find(std::string("BM_Cairo_") + name);
-        if (ours == reporter.times.end() || cairo == reporter.times.end()) continue;
-        std::printf("%-12s %12.1f %12.1f %8.2f\n", name, ours->second / 1000, cairo->second / 1000,
-                    ours->second / cairo->second);
-    }
+    benchutil::PrintRatioTable(reporter, "shape",
+                               {"GaugeRing", "FillCircle", "RoundRect", "Polygon", "SmallShapes",
+                                "Gradient", "TextScreen", "DevicePage"});
     const auto page = reporter.times.find("BM_Ours_DevicePage");
     if (page != reporter.times.end())
         std::printf("device page repaint: %.2f ms (budget 2 ms)\n", page->second / 1e6);

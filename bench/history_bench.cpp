@@ -18,6 +18,8 @@
 #include "gui/toolkit/widgets/dropdown.h"
 #include "log/log.h"
 
+#include "bench/bench_util.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -137,35 +139,13 @@ BENCHMARK(BM_HistoryLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_CutReference(benchmark::State& state) {
     const std::string path = LOG_Path();
     for (auto _ : state) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        char* const argv[] = {const_cast<char*>("cut"), const_cast<char*>("-d;"),
-                              const_cast<char*>("-f2,3"), const_cast<char*>(path.c_str()), nullptr};
-        pid_t child = 0;
-        const int spawned = posix_spawnp(&child, "cut", &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        if (spawned != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
+        if (!benchutil::RunCut(path, "2,3")) {
             state.SkipWithError("cut failed");
             return;
         }
     }
 }
 BENCHMARK(BM_CutReference)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Prints as usual and keeps each benchmark's time per iteration in milliseconds.
-class RecordingReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 
@@ -183,7 +163,7 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::printf("log: %d lines, %d columns, %ju bytes\n", kLines + 2, 70,
                 static_cast<uintmax_t>(std::filesystem::file_size(LOG_Path(), ignored)));
-    RecordingReporter reporter;
+    benchutil::Reporter reporter(/*real_ms=*/true);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     const auto load = reporter.times.find("BM_HistoryLoad/real_time");

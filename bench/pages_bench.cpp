@@ -12,6 +12,8 @@
 #include "pages/devicepage.h"
 #include "pages/mainscreen.h"
 
+#include "bench/bench_util.h"
+
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -383,34 +385,16 @@ BENCHMARK(BM_Cairo_CorvoPage);
 BENCHMARK(BM_Ours_HomePage);
 BENCHMARK(BM_Cairo_HomePage);
 
-// Keeps the console output and remembers each run's CPU time per iteration (ns).
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime() /
-                                              benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    benchutil::Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-12s %12s %12s %8s\n", "page", "ours (us)", "cairo (us)", "ratio");
-    for (const char* name : {"CorvoPage", "HomePage"}) {
-        const auto ours = reporter.times.find(std::string("BM_Ours_") + name);
-        const auto cairo = reporter.times.find(std::string("BM_Cairo_") + name);
-        if (ours == reporter.times.end() || cairo == reporter.times.end()) continue;
-        std::printf("%-12s %12.1f %12.1f %8.2f\n", name, ours->second / 1000, cairo->second / 1000,
-                    ours->second / cairo->second);
-        std::printf("%s full repaint: %.2f ms (budget 2 ms)\n", name, ours->second / 1e6);
-    }
+    benchutil::PrintRatioTable(
+        reporter, "page", {"CorvoPage", "HomePage"}, [](const char* name, double ours_ns) {
+            std::printf("%s full repaint: %.2f ms (budget 2 ms)\n", name, ours_ns / 1e6);
+        });
     if (cairo_status(C().cr) != CAIRO_STATUS_SUCCESS)
         std::printf("cairo failed: %s\n", cairo_status_to_string(cairo_status(C().cr)));
     benchmark::Shutdown();
