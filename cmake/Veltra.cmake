@@ -76,3 +76,26 @@ function(veltra_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_property(GLOBAL APPEND PROPERTY VELTRA_FUZZERS ${name})
 endfunction()
+
+# veltra_add_test_folder(LIBRARY): the tests of a folder that follow the naming rule: each
+# *_test.cpp is one test binary named LIBRARY_<file> (*_concurrency_test.cpp also runs under
+# TSan); every *_util.cpp goes into one helper library LIBRARY_test_util that all of them
+# link, with the drawing and widget test helpers.
+function(veltra_add_test_folder library)
+  if(NOT TARGET ${library} OR VELTRA_FUZZ)
+    return()
+  endif()
+  file(GLOB util_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_util.cpp)
+  file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  add_library(${library}_test_util STATIC ${util_sources}
+              ${CMAKE_SOURCE_DIR}/tests/gui/toolkit/draw_test_util.cpp)
+  target_link_libraries(${library}_test_util PUBLIC ${library} widget_test_util test_util)
+  foreach(src IN LISTS test_sources)
+    get_filename_component(name ${src} NAME_WE)
+    if(name MATCHES "_concurrency_test$")
+      veltra_add_test(${library}_${name} SOURCES ${src} DEPS ${library}_test_util CONCURRENCY)
+    else()
+      veltra_add_test(${library}_${name} SOURCES ${src} DEPS ${library}_test_util)
+    endif()
+  endforeach()
+endfunction()
