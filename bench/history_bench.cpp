@@ -18,6 +18,7 @@
 #include "gui/toolkit/widgets/dropdown.h"
 #include "log/log.h"
 
+#include "bench/bench_log_util.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -48,60 +49,11 @@ void GUI_ConfigureDisplay() {
 
 namespace {
 
-constexpr int32_t kLines = 64 * 721; // 46,144
+using benchlog::kLines;
 constexpr double kBudgetMs = 150.0;
 
 std::string g_folder;
 int32_t g_points = 0;
-
-// Display group (24 columns), three charge controllers (24), two BrantV2 (14) and two meters
-// (8): 70 columns after the time stamp.
-void BuildDeviceList() {
-    DEV_Clear();
-    DEV_BeginSearch();
-    DEV_CreateDisplayGroup(1);
-    for (int32_t unit = 2; unit <= 4; ++unit)
-        DEV_AppendDevice(unit, DeviceTypeTable[DEV_TYPE_RV100_30]);
-    for (int32_t unit = 5; unit <= 6; ++unit)
-        DEV_AppendDevice(unit, DeviceTypeTable[DEV_TYPE_BRANT_V2]);
-    for (int32_t unit = 7; unit <= 8; ++unit)
-        DEV_AppendDevice(unit, DeviceTypeTable[DEV_TYPE_CORVO_500]);
-}
-
-// Changing values of realistic width in every register a column reads.
-void MoveRegisters(int32_t minute) {
-    const int32_t count = g_device_list.device_count.load();
-    for (int32_t i = 0; i < count; ++i) {
-        const DeviceEntry& entry = g_device_list.entries[i];
-        const LogLayout* layout = entry.type.load()->log_columns;
-        RegisterCell* window = entry.registers.load();
-        for (int32_t c = 0; c < layout->column_count; ++c) {
-            const LogColumn& column = layout->columns[c];
-            const uint32_t value =
-                static_cast<uint32_t>(12000 + (minute * 37 + i * 101 + c) % 9000);
-            if (column.second_register >= 0)
-                Reg_Set32(window, column.reg, value * 3);
-            else
-                Reg_Set(window, column.reg, static_cast<uint16_t>(value));
-        }
-    }
-}
-
-bool WriteLog() {
-    std::string pattern = "/tmp/veltra-history-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return false;
-    g_folder = pattern;
-    ::setenv("APPDATA", g_folder.c_str(), 1);
-    DATA_CreateFolder();
-    CONFIG_Init();
-    BuildDeviceList();
-    if (LOG_Init() != 0) return false;
-    for (int32_t minute = 0; minute < kLines; ++minute) {
-        MoveRegisters(minute);
-        if (LOG_Put() != 0) return false;
-    }
-    return true;
-}
 
 void Quiet(const char*, int) {}
 
@@ -151,8 +103,9 @@ BENCHMARK(BM_CutReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (!WriteLog()) {
-        std::fprintf(stderr, "cannot write the log in %s\n", g_folder.c_str());
+    g_folder = benchlog::WriteLog("history-bench");
+    if (g_folder.empty()) {
+        std::fprintf(stderr, "cannot write the log in a temporary folder\n");
         return 1;
     }
     DBG_SetSink(Quiet); // the page's diagnostics on every load
