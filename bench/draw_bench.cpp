@@ -3,6 +3,7 @@
 // means we are faster), and the full repaint of a busy device page against the 2 ms budget.
 #include "gui/toolkit/draw/gui_draw.h"
 
+#include "bench/bench_cairo.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -32,33 +33,9 @@ void OurTarget() {
     (void)ready;
 }
 
-struct Cairo {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
-    cairo_t* cr = cairo_create(surface);
-    ~Cairo() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-};
+using benchcairo::C;
 
-Cairo& C() {
-    static Cairo c;
-    return c;
-}
-
-void Rgb(cairo_t* cr, GUI_COLOUR c) {
-    cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
-                         ((c >> 16) & 0xFF) / 255.0);
-}
-
-void CairoRoundRect(cairo_t* cr, double x0, double y0, double x1, double y1, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x1 - r, y0 + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x1 - r, y1 - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x0 + r, y1 - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x0 + r, y0 + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
-}
+using benchcairo::Rgb;
 
 // ---- The shapes, once each way ----------------------------------------------------------
 
@@ -139,7 +116,7 @@ void CairoPage(cairo_t* cr) {
         cairo_pattern_add_color_stop_rgb(g, 1, 0.16, 0.16, 0.16);
         cairo_set_source(cr, g);
         cairo_new_path(cr);
-        CairoRoundRect(cr, x, y, x + 256, y + 210, 8);
+        benchcairo::RoundRect(cr, x, y, x + 256, y + 210, 8);
         cairo_fill(cr);
         cairo_pattern_destroy(g);
         CairoGauge(cr, x + 8, y + 30, 130, 90 + 50 * i);
@@ -148,7 +125,7 @@ void CairoPage(cairo_t* cr) {
         cairo_pattern_add_color_stop_rgb(g, 1, 0.25, 0.25, 0.25);
         cairo_set_source(cr, g);
         cairo_new_path(cr);
-        CairoRoundRect(cr, x + 160, y + 40, x + 201, y + 161, 5);
+        benchcairo::RoundRect(cr, x + 160, y + 40, x + 201, y + 161, 5);
         cairo_fill(cr);
         cairo_pattern_destroy(g);
         Rgb(cr, 0x00C000);
@@ -229,7 +206,7 @@ void BM_Cairo_RoundRect(benchmark::State& state) {
     for (auto _ : state) {
         Rgb(cr, 0x808080);
         cairo_new_path(cr);
-        CairoRoundRect(cr, 100, 100, 400, 250, 10);
+        benchcairo::RoundRect(cr, 100, 100, 400, 250, 10);
         cairo_fill(cr);
         cairo_surface_flush(C().surface);
     }
@@ -297,10 +274,10 @@ void BM_Cairo_SmallShapes(benchmark::State& state) {
         for (int i = 0; i < 10; ++i) {
             const int x = 20 + i * 70;
             cairo_new_path(cr);
-            CairoRoundRect(cr, x, 100, x + 60, 120, 5);
+            benchcairo::RoundRect(cr, x, 100, x + 60, 120, 5);
             cairo_fill(cr);
             cairo_new_path(cr);
-            CairoRoundRect(cr, x, 130, x + 20, 138, 1);
+            benchcairo::RoundRect(cr, x, 130, x + 20, 138, 1);
             cairo_fill(cr);
             cairo_new_path(cr);
             cairo_arc(cr, x + 10.5, 160.5, 6.5, 0, 2 * M_PI);

@@ -12,6 +12,7 @@
 #include "pages/devicepage.h"
 #include "pages/mainscreen.h"
 
+#include "bench/bench_cairo.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -132,33 +133,11 @@ void ShowOnly(WM_HANDLE shown, WM_HANDLE hidden) {
 
 // ---- The same shapes in cairo ---------------------------------------------------------------
 
-struct Cairo {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW, kH);
-    cairo_t* cr = cairo_create(surface);
-    ~Cairo() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-};
+using benchcairo::C;
 
-Cairo& C() {
-    static Cairo c;
-    return c;
-}
+using benchcairo::Rgb;
 
-void Rgb(cairo_t* cr, GUI_COLOUR c) {
-    cairo_set_source_rgb(cr, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0,
-                         ((c >> 16) & 0xFF) / 255.0);
-}
-
-void RoundRect(cairo_t* cr, double x0, double y0, double x1, double y1, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x1 - r, y0 + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x1 - r, y1 - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x0 + r, y1 - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x0 + r, y0 + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
-}
+using benchcairo::RoundRect;
 
 void FillRound(cairo_t* cr, GUI_COLOUR c, double x0, double y0, double x1, double y1, double r) {
     Rgb(cr, c);
