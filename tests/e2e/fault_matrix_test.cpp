@@ -3,8 +3,10 @@
 // device's diagnostic, or for a lost connection the banner and the connect page), recovers
 // (polling goes on, or CONNECT brings the pages back), and every line of the data log is
 // whole, in time order, and holds values that fit their columns and agree with each other,
-// so no value has landed in another device's or register's place.
+// and the tiles show the values the log holds, so no value has landed in another device's or
+// register's place.
 #include "tests/e2e/e2e_util.h"
+#include "tests/e2e/screen_text.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -50,6 +53,8 @@ void PrintTo(const FaultCase& fault, std::ostream* out) {
 // unit ids 1 to 70 run through untouched, so every case starts from the whole device list.
 // A polling cycle of the full scenario is 73 requests: N = 97 moves the strike through the
 // cycle instead of failing the same request (and the rest of its device) every time.
+// One case a line or two, easier to scan than one field a line.
+// clang-format off
 const FaultCase kCases[] = {
     {"DropAfterRequests", {"--scenario", "full", "--drop-after", "260"}, Outcome::Lost,
      "receive failed: connection closed by the gateway"},
@@ -78,6 +83,7 @@ const FaultCase kCases[] = {
     {"MbapLengthLong", {"--scenario", "full", "--length-long", "300"}, Outcome::KeptOrLost,
      "receive failed with error: 110"},
 };
+// clang-format on
 
 // The default scenario's pages: Home, Quill, Graph, Amprix, RV100/30, the Celton of unit 3,
 // then the Celton of unit 4.
@@ -86,6 +92,11 @@ constexpr int kTabY = 74;
 // The first tile's name field: dark green while its device answers, grey while it does not.
 constexpr int kNameFieldX = 20, kNameFieldY = 100;
 constexpr uint32_t kOnline = 0x006600, kOffline = 0x808080;
+constexpr int kHomeTabX = 40;
+// The second Celton's battery voltage on its page ("13.17 V"), and its log column.
+constexpr int kBatteryTextX0 = 5, kBatteryTextY0 = 130, kBatteryTextX1 = 100, kBatteryTextY1 = 180;
+constexpr uint32_t kValueGreen = 0x00FF00;
+constexpr const char* kSecondCeltonVoltage = "Celton:4:VOLTAGE";
 
 // One case per exception code, on the small scenario's second protector (unit 4): requests to
 // it whose number is a multiple of 3 fail. Its search request (the fourth) passes, and as a
@@ -93,9 +104,12 @@ constexpr uint32_t kOnline = 0x006600, kOffline = 0x808080;
 std::vector<FaultCase> ExceptionCases() {
     std::vector<FaultCase> cases;
     for (int code = 1; code <= 11; ++code) {
-        cases.push_back({"ExceptionCode" + std::to_string(code),
-                         {"--scenario", "default", "--exception", "4:" + std::to_string(code) + "/3"},
-                         Outcome::Kept, "Slave id:4 MB Error!", kSecondCeltonTabX});
+        cases.push_back(
+            {"ExceptionCode" + std::to_string(code),
+             {"--scenario", "default", "--exception", "4:" + std::to_string(code) + "/3"},
+             Outcome::Kept,
+             "Slave id:4 MB Error!",
+             kSecondCeltonTabX});
     }
     return cases;
 }
@@ -161,6 +175,99 @@ std::vector<std::string> ModbusEventDevices(const std::string& out, size_t from,
     return devices;
 }
 
+// A value a tile shows, with the log column of the same register and how far it may lie
+// outside what the log held around the screenshot (currents follow the loads within a cycle).
+struct ShownValue {
+    std::string text; // as read from the screen, e.g. "Ubat:  12.35 V"
+    std::string column;
+    double slack;
+};
+
+// The Home tile's value lines, each the display unit's own register.
+struct HomeLine {
+    const char* label;
+    const char* column;
+    double slack;
+};
+constexpr HomeLine kHomeLines[] = {{"Ubat:", "Home:VOLTAGE", 0.05},
+                                   {"Ibat:", "Home:CURRENT", 1.0},
+                                   {"Iin:", "Home:I_IN", 1.0},
+                                   {"Iout:", "Home:I_OUT", 1.0},
+                                   {"Cnt:", "Home:COUNT", 0.5}};
+constexpr const char* kHomeAlphabet = "UbatIinouC:0123456789.-VAh";
+
+// The number in a shown text: after the label's colon when there is one, before the unit.
+bool NumberIn(const std::string& text, double* value) {
+    const size_t colon = text.find(':');
+    const char* begin = text.c_str() + (colon == std::string::npos ? 0 : colon + 1);
+    char* end = nullptr;
+    *value = std::strtod(begin, &end);
+    return end != begin && (*end == ' ' || *end == '\0');
+}
+
+// Every shown value lies within what its log column held in the rows written just before and
+// just after the screenshot (`rows_before` rows were in the newest file when it was taken).
+void CheckShownAgainstLog(const ProgramSession& session, size_t rows_before,
+                          const std::vector<ShownValue>& shown, const std::string& picture) {
+    // Rows written after it show where the values went next; when the connection ends before
+    // they come, the rows before it must do.
+    WaitForRows(session, rows_before + 2, 20);
+    const std::vector<e2e::fs::path> files = session.LogFiles();
+    ASSERT_FALSE(files.empty());
+    const e2e::CsvLog log = e2e::ReadCsv(files.back(), true);
+    const size_t first = rows_before > 3 ? rows_before - 3 : 0;
+    const size_t last = std::min(log.rows.size(), rows_before + 2);
+    bool all_agree = true;
+    for (const ShownValue& v : shown) {
+        double value = 0;
+        if (!NumberIn(v.text, &value)) {
+            ADD_FAILURE() << "no number read for " << v.column << ": \"" << v.text << "\"";
+            all_agree = false;
+            continue;
+        }
+        const auto at = std::find(log.names.begin(), log.names.end(), v.column);
+        ASSERT_NE(at, log.names.end()) << "no log column " << v.column;
+        const size_t column = size_t(at - log.names.begin());
+        double low = 1e300, high = -1e300;
+        for (size_t r = first; r < last; ++r) {
+            double logged = 0;
+            if (column >= log.rows[r].size() || !NumberIn(log.rows[r][column], &logged)) continue;
+            low = std::min(low, logged), high = std::max(high, logged);
+        }
+        ASSERT_LE(low, high) << "no logged " << v.column << " around the screenshot";
+        const bool agrees = value >= low - v.slack && value <= high + v.slack;
+        EXPECT_TRUE(agrees) << "the screen shows \"" << v.text << "\", the log held " << low
+                            << " to " << high << " in " << v.column;
+        all_agree = all_agree && agrees;
+    }
+    if (!all_agree) session.SaveScreen(picture);
+}
+
+// The Home tile's five lines against the log.
+void CheckHomeValues(ProgramSession& session, const std::string& picture) {
+    session.Click(kHomeTabX, kTabY);
+    std::vector<ShownValue> shown;
+    size_t rows_before = 0;
+    const bool read = session.WaitFor(
+        [&] {
+            rows_before = RowsInNewest(session);
+            shown.clear();
+            for (const HomeLine& line : kHomeLines) {
+                int x = 0, y = 0;
+                if (!e2e::ShowsText(session, e2e::RenderText(line.label, FONT_8X16), 0, 80, 80, 260,
+                                    &x, &y))
+                    return false;
+                shown.push_back({e2e::ReadText(session, FONT_8X16, x, y, kHomeAlphabet),
+                                 line.column, line.slack});
+            }
+            return true;
+        },
+        15);
+    if (!read) session.SaveScreen(picture);
+    ASSERT_TRUE(read) << "the Home tile's value lines were not found";
+    CheckShownAgainstLog(session, rows_before, shown, picture);
+}
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, KeepsRunningShowsTheFaultAndRecovers) {
@@ -206,6 +313,8 @@ TEST_P(FaultMatrix, KeepsRunningShowsTheFaultAndRecovers) {
         recovery_s = Seconds(lost_at);
         EXPECT_TRUE(session.AnswersInput()) << "the information window did not open and close";
         EXPECT_GE(session.LogFiles().size(), 2u) << "no new log file after reconnecting";
+        // Soon: a gateway that drops every connection after a while leaves only that long.
+        CheckHomeValues(session, "e2e_fault_" + fault.name + "_home.png");
         seen = std::string("\"") + fault.diagnostic +
                "\", banner, connect page; CONNECT brings the pages back";
     } else {
@@ -226,7 +335,8 @@ TEST_P(FaultMatrix, KeepsRunningShowsTheFaultAndRecovers) {
             const auto came_at = Clock::now();
             EXPECT_TRUE(session.WaitFor(
                 [&] {
-                    const auto went = ModbusEventDevices(session.Output(), connected_at, " cleared");
+                    const auto went =
+                        ModbusEventDevices(session.Output(), connected_at, " cleared");
                     return std::find(went.begin(), went.end(), device) != went.end();
                 },
                 30))
@@ -249,8 +359,16 @@ TEST_P(FaultMatrix, KeepsRunningShowsTheFaultAndRecovers) {
                 [&] { return session.At(kNameFieldX, kNameFieldY) == kOnline; }, 30))
                 << "the tile did not come back";
             seen += ", its tile grey, then green again";
-            session.Click(40, kTabY); // back to Home
+            // Its battery voltage is the one its log column holds.
+            const size_t rows_before = RowsInNewest(session);
+            const std::string voltage =
+                e2e::FindAndReadText(session, FONT_20B, kBatteryTextX0, kBatteryTextY0,
+                                     kBatteryTextX1, kBatteryTextY1, "0123456789.-V ", kValueGreen);
+            CheckShownAgainstLog(session, rows_before, {{voltage, kSecondCeltonVoltage, 0.05}},
+                                 "e2e_fault_" + fault.name + "_tile.png");
+            session.Click(kHomeTabX, kTabY); // back to Home
         }
+        CheckHomeValues(session, "e2e_fault_" + fault.name + "_home.png");
         // Polling goes on: new log lines keep coming while the fault strikes again and again.
         EXPECT_TRUE(WaitForRows(session, rows_at_connect + 3, 40)) << "the log stopped";
         EXPECT_TRUE(session.AnswersInput()) << "the information window did not open and close";
@@ -269,8 +387,9 @@ TEST_P(FaultMatrix, KeepsRunningShowsTheFaultAndRecovers) {
     const size_t rows = CheckLogs(session);
     EXPECT_GE(rows, 2u);
     EXPECT_EQ(session.Stop(), 0);
-    std::printf("fault row | %s | %s | %.1f s | %zu log lines checked | %.0f s\n", fault.name.c_str(),
-                seen.c_str(), recovery_s, rows, Seconds(started));
+    std::printf("fault row | %s | %s | %.1f s | %zu log lines, Home's 5 shown values%s | %.0f s\n",
+                fault.name.c_str(), seen.c_str(), recovery_s, rows,
+                fault.tab_x >= 0 ? ", the tile's voltage" : "", Seconds(started));
 }
 
 INSTANTIATE_TEST_SUITE_P(Gateway, FaultMatrix, ::testing::ValuesIn(AllCases()),

@@ -3,10 +3,8 @@
 // name in the information window, and the Graph tab shows the logged minutes and follows new
 // ones. Texts on the screen are found by drawing them with the program's own fonts and looking
 // for exactly those glyphs.
-#include "gui/toolkit/draw/gui_context.h"
-#include "gui/toolkit/draw/gui_draw.h"
-#include "gui/toolkit/gui_font.h"
 #include "tests/e2e/e2e_util.h"
+#include "tests/e2e/screen_text.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +19,10 @@
 
 namespace {
 
+using e2e::Glyphs;
 using e2e::ProgramSession;
+using e2e::RenderText;
+using e2e::ShowsText;
 
 // The default scenario's tabs (Home, Quill, Graph, Amprix, RV100/30, Celton, ...): the first
 // Celton tab is the protector at unit 3.
@@ -35,57 +36,6 @@ constexpr uint32_t kCurve1 = 0x00FF00, kCurve2 = 0xFF0000;
 
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// A text as the program draws it: which pixels of its box are ink.
-struct Glyphs {
-    int width = 0;
-    int height = 0;
-    std::vector<bool> ink;
-};
-
-void NoChange() {}
-
-Glyphs Render(const std::string& text, const GUI_FONTDEF& font) {
-    Glyphs g;
-    GUI_SetDefaultFont(&font);
-    std::vector<uint32_t> probe(1);
-    GUI_SetDrawTarget(probe.data(), 1, 1, 1, NoChange);
-    GUI_InitContext(GUI_pContext);
-    g.width = GUI_GetTextWidth(text.c_str());
-    g.height = GUI_GetFontHeight();
-    constexpr uint32_t kBack = 0x123456;
-    std::vector<uint32_t> pixels(size_t(g.width) * size_t(g.height), kBack);
-    GUI_SetDrawTarget(pixels.data(), g.width, g.height, g.width, NoChange);
-    GUI_InitContext(GUI_pContext);
-    GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
-    GUI_SetDrawColor(0xFFFFFF);
-    GUI_PrintAt(text.c_str(), 0, 0);
-    GUI_SetDrawTarget(nullptr, 0, 0, 0, nullptr);
-    for (uint32_t p : pixels)
-        g.ink.push_back(p != kBack);
-    return g;
-}
-
-// True when the last screenshot shows the text somewhere with its top left corner in the
-// rectangle: every ink pixel in one colour, no other pixel of the box in that colour.
-bool Shows(const ProgramSession& s, const Glyphs& g, int x0, int y0, int x1, int y1) {
-    std::vector<std::pair<int, int>> ink, paper;
-    for (int y = 0; y < g.height; ++y)
-        for (int x = 0; x < g.width; ++x)
-            (g.ink[size_t(y * g.width + x)] ? ink : paper).emplace_back(x, y);
-    if (ink.empty()) return false;
-    for (int oy = y0; oy <= y1 && oy + g.height <= 480; ++oy)
-        for (int ox = x0; ox <= x1 && ox + g.width <= 800; ++ox) {
-            const uint32_t colour = s.At(ox + ink[0].first, oy + ink[0].second);
-            bool match = true;
-            for (size_t i = 1; i < ink.size() && match; ++i)
-                match = s.At(ox + ink[i].first, oy + ink[i].second) == colour;
-            for (size_t i = 0; i < paper.size() && match; ++i)
-                match = s.At(ox + paper[i].first, oy + paper[i].second) != colour;
-            if (match) return true;
-        }
-    return false;
 }
 
 // The first tile's name field along the name row: its first and last column, the first run
@@ -108,7 +58,7 @@ bool NameField(const ProgramSession& s, int* left, int* right) {
 
 bool FieldShows(const ProgramSession& s, const Glyphs& g) {
     int left = 0, right = 0;
-    return NameField(s, &left, &right) && Shows(s, g, left, kNameRowY - 12, right, kNameRowY);
+    return NameField(s, &left, &right) && ShowsText(s, g, left, kNameRowY - 12, right, kNameRowY);
 }
 
 // The on-screen keyboard's keys by their labels: four rows of 65-pixel keys at a 75-pixel
@@ -199,8 +149,8 @@ TEST_F(NamesHistoryEndToEnd, NameTypedOnTheKeyboardIsStoredComesBackAndNamesTheA
     ASSERT_TRUE(session.StartProgram(0, arguments)) << "no window";
     ASSERT_TRUE(session.Connect(60)) << session.Output().substr(0, 2000);
 
-    const Glyphs before = Render("Celton:3", FONT_20B);
-    const Glyphs after = Render("Bank:3", FONT_20B);
+    const Glyphs before = RenderText("Celton:3", FONT_20B);
+    const Glyphs after = RenderText("Bank:3", FONT_20B);
     session.Click(kCeltonTabX, kTabY);
     ASSERT_TRUE(WaitFor(
         session, [&] { return FieldShows(session, before); }, 15, "e2e_names_before.png"))
@@ -213,10 +163,10 @@ TEST_F(NamesHistoryEndToEnd, NameTypedOnTheKeyboardIsStoredComesBackAndNamesTheA
     ASSERT_TRUE(WaitFor(
         session, [&] { return KeyboardShown(session); }, 10, "e2e_names_keyboard.png"))
         << "no keyboard";
-    EXPECT_TRUE(Shows(session, Render("Celton", FONT_32B), 5, 5, 795, 60));
+    EXPECT_TRUE(ShowsText(session, RenderText("Celton", FONT_32B), 5, 5, 795, 60));
     TypeOnKeyboard(session, "Bank");
     EXPECT_TRUE(WaitFor(
-        session, [&] { return Shows(session, Render("Bank", FONT_32B), 5, 5, 795, 60); }, 5,
+        session, [&] { return ShowsText(session, RenderText("Bank", FONT_32B), 5, 5, 795, 60); }, 5,
         "e2e_names_typed.png"))
         << "the typed name is not on the keyboard's line";
     session.Click(725 + 30, 405 + 30); // confirm
@@ -239,13 +189,13 @@ TEST_F(NamesHistoryEndToEnd, NameTypedOnTheKeyboardIsStoredComesBackAndNamesTheA
     EXPECT_TRUE(session.WaitForOutput("Bank:3 OVP alarm raised", 0, 25));
     EXPECT_TRUE(session.WaitForOutput("Bank:3 OVP alarm cleared", 0, 25));
     session.Click(e2e::kInfoOpenX, e2e::kInfoOpenY);
-    const Glyphs raised = Render("Bank:3 OVP alarm raised", FONT_16);
-    const Glyphs cleared = Render("Bank:3 OVP alarm cleared", FONT_16);
+    const Glyphs raised = RenderText("Bank:3 OVP alarm raised", FONT_16);
+    const Glyphs cleared = RenderText("Bank:3 OVP alarm cleared", FONT_16);
     EXPECT_TRUE(WaitFor(
         session,
         [&] {
-            return Shows(session, raised, 0, 86, 200, 400) &&
-                   Shows(session, cleared, 0, 86, 200, 400);
+            return ShowsText(session, raised, 0, 86, 200, 400) &&
+                   ShowsText(session, cleared, 0, 86, 200, 400);
         },
         10, "e2e_names_information.png"))
         << "the information window does not list the alarm lines";
