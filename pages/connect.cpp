@@ -365,10 +365,14 @@ void CONNECT_End() {
     g_page_windows[MAIN_CONNECT_SLOT] = 0;
 }
 
+int CONNECT_StepSleepMs() {
+    return g_pending ? CONNECT_BUSY_SLEEP_MS : CONNECT_IDLE_SLEEP_MS;
+}
+
 bool CONNECT_Run(WM_HANDLE main_window, int rebuild) {
     CONNECT_Begin(main_window, rebuild);
     bool done = false;
-    while (!(done = CONNECT_Step()) && !APP_StopRequested()) APP_SleepMs(1);
+    while (!(done = CONNECT_Step()) && !APP_StopRequested()) APP_SleepMs(CONNECT_StepSleepMs());
     CONNECT_End();
     return done;
 }

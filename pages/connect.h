@@ -33,10 +33,17 @@ bool CONNECT_Run(WM_HANDLE main_window, int rebuild);
 // The same in steps, for tests and for CONNECT_Run itself: Begin builds the page (after a
 // gateway loss with the lost-connection banner first); each Step executes the pending GUI work
 // and handles at most one reply from the GUI queue, and returns true once the search has
-// succeeded; End deletes the page. The 1 ms sleep between steps is the caller's.
+// succeeded; End deletes the page. The sleep between steps is the caller's.
 void CONNECT_Begin(WM_HANDLE main_window, int rebuild);
 bool CONNECT_Step();
 void CONNECT_End();
+
+// The sleep between two steps: 1 ms while a connect or a search is under way, so its replies
+// are taken at once; 10 ms while the page only waits for the user, whose input the host
+// queues meanwhile. The idle page then wakes a hundred times a second instead of a thousand.
+constexpr int CONNECT_BUSY_SLEEP_MS = 1;
+constexpr int CONNECT_IDLE_SLEEP_MS = 10;
+int CONNECT_StepSleepMs();
 
 // Reconnecting by itself (off unless asked for): while armed, the page presses CONNECT for the
 // user at once, and after every failed connect or search again when a countdown of

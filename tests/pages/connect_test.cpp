@@ -222,6 +222,19 @@ TEST_F(ConnectTest, ASearchFailureShowsItsTextAndTheNextConnectSendsANewRequest)
     EXPECT_EQ(SearchRequests(), 0);
 }
 
+TEST_F(ConnectTest, TheWaitSleepsLongerOnlyWhileNothingIsUnderWay) {
+    Begin();
+    EXPECT_EQ(CONNECT_StepSleepMs(), CONNECT_IDLE_SLEEP_MS);
+    PressConnect();
+    EXPECT_EQ(CONNECT_StepSleepMs(), CONNECT_BUSY_SLEEP_MS); // the connect reply is awaited
+    EXPECT_FALSE(StepWith(STATUS_OK));
+    EXPECT_EQ(CONNECT_StepSleepMs(), CONNECT_BUSY_SLEEP_MS); // and the search's
+    EXPECT_FALSE(StepWith(STATUS_FAILED));
+    EXPECT_EQ(CONNECT_StepSleepMs(), CONNECT_IDLE_SLEEP_MS); // back to the user
+    EXPECT_FALSE(StepWith(STATUS_FAILED));                   // the close's report
+    EXPECT_EQ(CONNECT_StepSleepMs(), CONNECT_IDLE_SLEEP_MS);
+}
+
 TEST_F(ConnectTest, ConnectDuringTheSearchSearchesOnceMoreBeforeThePageEnds) {
     Begin();
     PressConnect();
