@@ -1,5 +1,7 @@
 #include "base/queue.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -12,7 +14,19 @@ namespace {
 
 // One lock for every queue; held only for the copy and the count update.
 std::mutex g_queue_lock;
+// Signalled on every send to any queue; a waiter checks its own queue again.
+std::condition_variable g_queue_sent;
 int g_queues_created = 0;
+
+// Takes the newest message; the lock is held. 0 received, 1 empty.
+int TakeLocked(Queue* queue, void* message) {
+    if (!queue->buffer || queue->count <= 0) return 1;
+    --queue->count;
+    std::memcpy(message,
+                queue->buffer.get() + static_cast<size_t>(queue->count) * queue->message_size,
+                static_cast<size_t>(queue->message_size));
+    return 0;
+}
 
 } // namespace
 
@@ -45,21 +59,28 @@ int QUEUE_Init() {
 
 int QUEUE_Send(Queue* queue, const void* message) {
     if (!queue || !message) return 1;
-    std::lock_guard<std::mutex> guard(g_queue_lock);
-    if (!queue->buffer || queue->count >= queue->capacity) return 1;
-    std::memcpy(queue->buffer.get() + static_cast<size_t>(queue->count) * queue->message_size,
-                message, static_cast<size_t>(queue->message_size));
-    ++queue->count;
+    {
+        std::lock_guard<std::mutex> guard(g_queue_lock);
+        if (!queue->buffer || queue->count >= queue->capacity) return 1;
+        std::memcpy(queue->buffer.get() + static_cast<size_t>(queue->count) * queue->message_size,
+                    message, static_cast<size_t>(queue->message_size));
+        ++queue->count;
+    }
+    g_queue_sent.notify_all();
     return 0;
 }
 
 int QUEUE_Receive(Queue* queue, void* message) {
     if (!queue || !message) return 1;
     std::lock_guard<std::mutex> guard(g_queue_lock);
-    if (!queue->buffer || queue->count <= 0) return 1;
-    --queue->count;
-    std::memcpy(message,
-                queue->buffer.get() + static_cast<size_t>(queue->count) * queue->message_size,
-                static_cast<size_t>(queue->message_size));
-    return 0;
+    return TakeLocked(queue, message);
+}
+
+int QUEUE_ReceiveWait(Queue* queue, void* message, int timeout_ms) {
+    if (!queue || !message) return 1;
+    std::unique_lock<std::mutex> lock(g_queue_lock);
+    if (timeout_ms > 0)
+        g_queue_sent.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                              [queue] { return queue->buffer && queue->count > 0; });
+    return TakeLocked(queue, message);
 }

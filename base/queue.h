@@ -1,5 +1,6 @@
 // Inter-task message queues: bounded stores of fixed-size records, guarded by one lock.
-// Sending and receiving never block; a full queue refuses, an empty one returns at once.
+// Sending never blocks; a full queue refuses. Receiving returns at once, or waits a bounded
+// time for a message (QUEUE_ReceiveWait) so a task need not wake every millisecond to look.
 #pragma once
 
 #include <cstddef>
@@ -81,3 +82,6 @@ int QUEUE_Send(Queue* queue, const void* message);
 // Takes the most recently sent message (last in, first out): 0 received, 1 empty (record
 // unchanged).
 int QUEUE_Receive(Queue* queue, void* message);
+// The same, but an empty queue is waited on for up to `timeout_ms` (a message sent meanwhile
+// ends the wait at once): 0 received, 1 still empty.
+int QUEUE_ReceiveWait(Queue* queue, void* message, int timeout_ms);

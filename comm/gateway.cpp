@@ -282,7 +282,8 @@ int Gateway_RunConnection(const char* host, const char* port) {
     PostStatus(STATUS_OK);
     while (!APP_StopRequested()) {
         GatewayMessage message{};
-        if (QUEUE_Receive(&g_connection_queue, &message) == 0) {
+        // Woken by the next command at once; the timeout only bounds how late a stop is seen.
+        if (QUEUE_ReceiveWait(&g_connection_queue, &message, kSliceMs) == 0) {
             // An exchange the master task has withdrawn (its wait ended) is not sent.
             if (message.command == GW_CMD_EXCHANGE &&
                 g_mb_context.exchange_pending.exchange(false, std::memory_order_acq_rel)) {
@@ -303,7 +304,6 @@ int Gateway_RunConnection(const char* host, const char* port) {
             }
             // A second connect command while connected is ignored; there is no test command.
         }
-        APP_SleepMs(1);
     }
     CloseSocket();
     return 1;
@@ -316,7 +316,7 @@ void Gateway_SetPort(const char* port) {
 void GatewayTask() {
     while (!APP_StopRequested()) {
         GatewayMessage message{};
-        if (QUEUE_Receive(&g_connection_queue, &message) == 0 &&
+        if (QUEUE_ReceiveWait(&g_connection_queue, &message, kSliceMs) == 0 &&
             message.command == GW_CMD_CONNECT) {
             DBG_Printf("start Modbus connection\n");
             char host[kHostSize];
@@ -337,6 +337,5 @@ void GatewayTask() {
             SetConnected(0);
             PostStatus(STATUS_FAILED);
         }
-        APP_SleepMs(10);
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <thread>
@@ -127,6 +128,39 @@ TEST(QueueConcurrency, SendersAndReceiverLoseNothingAndDuplicateNothing) {
     for (auto& sender : senders) sender.join();
     EXPECT_EQ(duplicates, 0);
     EXPECT_EQ(static_cast<int>(seen.size()), kSenders * kPerSender);
+}
+
+} // namespace
+
+namespace {
+
+TEST(QueueConcurrency, AWaitingReceiverIsWokenByASendAndAnEmptyWaitEnds) {
+    ASSERT_EQ(QUEUE_Init(), 0);
+    StatusMessage message{1, 2, 3};
+    // A message already there is taken without waiting; none there and no time: empty at once.
+    ASSERT_EQ(QUEUE_Send(&g_gui_queue, &message), 0);
+    StatusMessage got{};
+    EXPECT_EQ(QUEUE_ReceiveWait(&g_gui_queue, &got, 60000), 0);
+    EXPECT_EQ(got.status, 3);
+    EXPECT_EQ(QUEUE_ReceiveWait(&g_gui_queue, &got, 0), 1);
+    EXPECT_EQ(QUEUE_ReceiveWait(&g_gui_queue, &got, 5), 1); // a short wait ends empty
+
+    // A receiver waiting a minute gets the message sent a little later; a send to another
+    // queue meanwhile does not end its wait empty-handed.
+    std::atomic<int> result{-1};
+    StatusMessage received{};
+    std::thread receiver([&] { result = QUEUE_ReceiveWait(&g_gui_queue, &received, 60000); });
+    GatewayMessage other{};
+    other.command = GW_CMD_CLOSE;
+    ASSERT_EQ(QUEUE_Send(&g_connection_queue, &other), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    message.status = 7;
+    ASSERT_EQ(QUEUE_Send(&g_gui_queue, &message), 0);
+    receiver.join(); // ends long before the minute
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(received.status, 7);
+    EXPECT_EQ(QUEUE_ReceiveWait(&g_connection_queue, &other, 0), 0);
+    EXPECT_EQ(other.command, GW_CMD_CLOSE);
 }
 
 } // namespace
