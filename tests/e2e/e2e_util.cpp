@@ -366,6 +366,11 @@ CsvLog ReadCsv(const fs::path& path, bool allow_open_end) {
     return log;
 }
 
+CsvLog ReadNewestLog(const ProgramSession& session) {
+    const std::vector<fs::path> files = session.LogFiles();
+    return files.empty() ? CsvLog{} : ReadCsv(files.back(), true);
+}
+
 std::vector<std::string> CheckRow(const CsvLog& log, size_t row) {
     std::vector<std::string> problems;
     if (row >= log.rows.size()) return {"no such row"};

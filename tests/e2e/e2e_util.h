@@ -97,6 +97,9 @@ struct CsvLog {
 };
 // `allow_open_end`: the last line may still be being written and is then left out.
 CsvLog ReadCsv(const fs::path& path, bool allow_open_end);
+// The session's newest data-log file read back (its last line may still be open); empty when
+// there is none yet.
+CsvLog ReadNewestLog(const ProgramSession& session);
 
 // Problems with the values of a row of the `full` scenario: a value outside what its column
 // can hold, or a battery voltage or state of charge that disagrees with the others (they all

@@ -142,11 +142,9 @@ size_t CheckLogs(const ProgramSession& session) {
     return rows;
 }
 
-// New data lines in the newest log file since `rows_before`.
+// Data lines in the newest log file so far.
 size_t RowsInNewest(const ProgramSession& session) {
-    const std::vector<e2e::fs::path> files = session.LogFiles();
-    if (files.empty()) return 0;
-    return e2e::ReadCsv(files.back(), true).rows.size();
+    return e2e::ReadNewestLog(session).rows.size();
 }
 
 bool WaitForRows(const ProgramSession& session, size_t count, int seconds) {
@@ -212,9 +210,8 @@ void CheckShownAgainstLog(const ProgramSession& session, size_t rows_before,
     // Rows written after it show where the values went next; when the connection ends before
     // they come, the rows before it must do.
     WaitForRows(session, rows_before + 2, 20);
-    const std::vector<e2e::fs::path> files = session.LogFiles();
-    ASSERT_FALSE(files.empty());
-    const e2e::CsvLog log = e2e::ReadCsv(files.back(), true);
+    const e2e::CsvLog log = e2e::ReadNewestLog(session);
+    ASSERT_FALSE(log.names.empty()) << "no log file";
     const size_t first = rows_before > 3 ? rows_before - 3 : 0;
     const size_t last = std::min(log.rows.size(), rows_before + 2);
     bool all_agree = true;
