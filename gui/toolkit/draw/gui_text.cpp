@@ -3,6 +3,7 @@
 #include "gui/toolkit/draw/gui_draw.h"
 
 #include <algorithm>
+#include <bit>
 
 using namespace gui_draw;
 
@@ -145,16 +146,19 @@ void GUI_FontProp_DrawChar(const GUI_FONTDEF* font, uint16_t ch) {
         const bool inside = sx >= g_clip.x0 && sx + width * xm - 1 <= g_clip.x1 &&
                             sy >= g_clip.y0 && sy + cell_h - 1 <= g_clip.y1;
         if (inside && fg.opacity >= 255 && xm == 1 && ym == 1) {
-            // The common case, a whole glyph inside the clip: pixels are stored directly.
+            // The common case, a whole glyph inside the clip: pixels are stored directly, one
+            // store per set bit (glyph rows are mostly empty).
             for (int row = 0; row < font->cell_height; ++row) {
                 const uint8_t* bits = info->rows + row * info->bytes_per_row;
                 uint32_t* out = ClipRow(sy + row) + sx;
                 for (int x0 = 0; x0 < width; x0 += 8) {
-                    const unsigned byte = bits[x0 >> 3];
-                    if (byte == 0) continue;
                     const int n = std::min(8, width - x0);
-                    for (int k = 0; k < n; ++k)
-                        out[x0 + k] = ((byte << k) & 0x80) != 0 ? fg.pixel : out[x0 + k];
+                    auto byte = static_cast<uint8_t>(bits[x0 >> 3] & (0xFF00u >> n));
+                    while (byte != 0) {
+                        const int k = std::countl_zero(byte);
+                        out[x0 + k] = fg.pixel;
+                        byte = static_cast<uint8_t>(byte & ~(0x80u >> k));
+                    }
                 }
             }
             MarkChanged();

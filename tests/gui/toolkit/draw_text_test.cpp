@@ -3,6 +3,7 @@
 // advance 4, line distance 8) so that positions can be read off the pixels.
 #include "tests/gui/toolkit/draw_test_util.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace drawtest;
@@ -163,29 +164,62 @@ TEST(DrawText, WidthIsTheSumOfAdvancesAndNullTextDrawsNothing) {
     EXPECT_EQ(f.CountNot(kFill), 0);
 }
 
-TEST(DrawText, GlyphsOfACatalogueFontAreDrawnBitForBit) {
-    Frame f(40, 40);
-    f.Fill(0);
-    GUI_SelectFont(&FONT_20B);
+// Every glyph of every catalogue font, drawn whole inside the clip (the direct store path)
+// and cut by the frame's left edge (the span path), sets exactly its bits.
+TEST(DrawText, GlyphsOfTheCatalogueFontsAreDrawnBitForBit) {
+    const GUI_FONTDEF* const fonts[] = {
+        &FONT_8,   &FONT_10,   &FONT_10B, &FONT_13,  &FONT_13B, &FONT_13H, &FONT_13HB, &FONT_16,
+        &FONT_16B, &FONT_8X16, &FONT_20,  &FONT_20B, &FONT_24,  &FONT_24B, &FONT_32,   &FONT_32B};
+    Frame f(48, 40);
     GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
-    for (const uint16_t c : {uint16_t{'A'}, uint16_t{0xC4}, uint16_t{0xB0}, uint16_t{0xDF}}) {
-        SCOPED_TRACE(c);
-        f.Fill(0);
-        GUI_PrintCharAt(c, 5, 6);
-        const GUI_CHARINFO* info = GUI_FontFindChar(&FONT_20B, c);
-        ASSERT_NE(info, nullptr);
-        int ink = 0;
-        for (int y = 0; y < FONT_20B.cell_height; ++y)
-            for (int x = 0; x < info->width; ++x) {
-                const bool bit = (info->rows[y * info->bytes_per_row + x / 8] >> (7 - x % 8)) & 1;
-                ink += bit;
-                ASSERT_EQ(f.At(5 + x, 6 + y), bit ? kWhite : 0u) << x << "," << y;
+    for (const GUI_FONTDEF* font : fonts) {
+        GUI_SelectFont(font);
+        for (int c = 0x20; c <= 0xFF; ++c) {
+            const GUI_CHARINFO* info = GUI_FontFindChar(font, uint16_t(c));
+            if (info == nullptr || info->rows == nullptr) continue;
+            for (const int left : {5, -3}) {
+                SCOPED_TRACE(testing::Message() << "cell " << int{font->cell_height} << " char "
+                                                << c << " at " << left);
+                f.Fill(0);
+                GUI_PrintCharAt(uint16_t(c), left, 6);
+                int ink = 0;
+                for (int y = 0; y < font->cell_height; ++y)
+                    for (int x = std::max(0, -left); x < info->width; ++x) {
+                        const bool bit =
+                            (info->rows[y * info->bytes_per_row + x / 8] >> (7 - x % 8)) & 1;
+                        ink += bit;
+                        ASSERT_EQ(f.At(left + x, 6 + y), bit ? kWhite : 0u) << x << "," << y;
+                    }
+                ASSERT_EQ(f.CountNot(0), ink);
+                int x = 0;
+                GUI_GetTextPos(&x, nullptr);
+                ASSERT_EQ(x, left + info->advance);
             }
-        EXPECT_EQ(f.CountNot(0), ink);
-        EXPECT_GT(ink, 0);
-        int x = 0;
-        GUI_GetTextPos(&x, nullptr);
-        EXPECT_EQ(x, 5 + info->advance);
+        }
+    }
+}
+
+// Bits a glyph record holds beyond its width are padding and never drawn.
+TEST(DrawText, PaddingBitsBeyondTheGlyphWidthStayUndrawn) {
+    static const uint8_t kRows[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    static const GUI_CHARINFO kChars[] = {{3, 4, 1, kRows}, {10, 11, 2, kRows}};
+    static const GUI_FONT_RANGE kRange = {'a', 'b', kChars, nullptr};
+    GUI_FONTDEF font = FONT_8;
+    font.cell_height = 4;
+    font.ranges = &kRange;
+    Frame f(20, 10);
+    GUI_SelectFont(&font);
+    GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
+    for (const int left : {2, -1}) {
+        SCOPED_TRACE(left);
+        f.Fill(0);
+        GUI_PrintCharAt('a', left, 1);
+        EXPECT_EQ(f.CountNot(0), 4 * (3 + std::min(0, left)));
+        f.Fill(0);
+        GUI_PrintCharAt('b', left, 1);
+        EXPECT_EQ(f.CountNot(0), 4 * (10 + std::min(0, left)));
+        EXPECT_EQ(f.At(left + 9, 1), kWhite);
+        EXPECT_EQ(f.At(left + 10, 1), 0u);
     }
 }
 
