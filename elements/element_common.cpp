@@ -22,11 +22,9 @@ void ELEMENT_FormatValue(char* buffer, size_t size, const char* format, int32_t 
 }
 
 const GUI_FONTDEF* ELEMENT_CatalogueFont(const GUI_FONTDEF* copy) {
-    static const GUI_FONTDEF* const kCatalogue[] = {
-        &FONT_8,   &FONT_10,   &FONT_10B, &FONT_13,  &FONT_13B, &FONT_13H, &FONT_13HB, &FONT_16,
-        &FONT_16B, &FONT_8X16, &FONT_20,  &FONT_20B, &FONT_24,  &FONT_24B, &FONT_32,   &FONT_32B};
     if (copy == nullptr) return nullptr;
-    for (const GUI_FONTDEF* f : kCatalogue) {
+    for (const GUI_CATALOGUE_FONT& entry : GUI_FontCatalogue) {
+        const GUI_FONTDEF* f = entry.font;
         if (f == copy) return f;
         if (f->ranges == copy->ranges && f->draw_char == copy->draw_char &&
             f->cell_height == copy->cell_height && f->line_distance == copy->line_distance &&

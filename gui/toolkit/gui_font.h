@@ -79,3 +79,11 @@ extern const GUI_FONTDEF FONT_24;
 extern const GUI_FONTDEF FONT_24B;
 extern const GUI_FONTDEF FONT_32;
 extern const GUI_FONTDEF FONT_32B;
+
+// The same catalogue as a table with the fonts' names, for whatever walks every font.
+struct GUI_CATALOGUE_FONT {
+    const char* name;
+    const GUI_FONTDEF* font;
+};
+constexpr int GUI_FONT_CATALOGUE_SIZE = 16;
+extern const GUI_CATALOGUE_FONT GUI_FontCatalogue[GUI_FONT_CATALOGUE_SIZE];

@@ -11,20 +11,6 @@
 
 namespace {
 
-struct NamedFont {
-    const char* name;
-    const GUI_FONTDEF* font;
-};
-
-const NamedFont kFonts[] = {
-    {"FONT_8", &FONT_8},       {"FONT_10", &FONT_10},   {"FONT_10B", &FONT_10B},
-    {"FONT_13", &FONT_13},     {"FONT_13B", &FONT_13B}, {"FONT_13H", &FONT_13H},
-    {"FONT_13HB", &FONT_13HB}, {"FONT_16", &FONT_16},   {"FONT_16B", &FONT_16B},
-    {"FONT_8X16", &FONT_8X16}, {"FONT_20", &FONT_20},   {"FONT_20B", &FONT_20B},
-    {"FONT_24", &FONT_24},     {"FONT_24B", &FONT_24B}, {"FONT_32", &FONT_32},
-    {"FONT_32B", &FONT_32B},
-};
-
 void Label(const char* text, int x, int y) {
     GUI_SelectFont(&FONT_10);
     GUI_SetDrawColor(0xC0C0C0);
@@ -182,7 +168,7 @@ void Fonts() {
     char line[96];
     int y = 300;
     int x = 8;
-    for (const NamedFont& f : kFonts) {
+    for (const GUI_CATALOGUE_FONT& f : GUI_FontCatalogue) {
         if (f.font == &FONT_20) {
             x = 360;
             y = 300;

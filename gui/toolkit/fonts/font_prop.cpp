@@ -8,6 +8,15 @@ constexpr int kMaxRanges = 16;
 
 } // namespace
 
+const GUI_CATALOGUE_FONT GUI_FontCatalogue[GUI_FONT_CATALOGUE_SIZE] = {
+    {"FONT_8", &FONT_8},       {"FONT_10", &FONT_10},   {"FONT_10B", &FONT_10B},
+    {"FONT_13", &FONT_13},     {"FONT_13B", &FONT_13B}, {"FONT_13H", &FONT_13H},
+    {"FONT_13HB", &FONT_13HB}, {"FONT_16", &FONT_16},   {"FONT_16B", &FONT_16B},
+    {"FONT_8X16", &FONT_8X16}, {"FONT_20", &FONT_20},   {"FONT_20B", &FONT_20B},
+    {"FONT_24", &FONT_24},     {"FONT_24B", &FONT_24B}, {"FONT_32", &FONT_32},
+    {"FONT_32B", &FONT_32B},
+};
+
 const GUI_CHARINFO* GUI_FontFindChar(const GUI_FONTDEF* font, uint16_t c) {
     if (font == nullptr) return nullptr;
     const GUI_FONT_RANGE* range = font->ranges;

@@ -167,19 +167,16 @@ TEST(DrawText, WidthIsTheSumOfAdvancesAndNullTextDrawsNothing) {
 // Every glyph of every catalogue font, drawn whole inside the clip (the direct store path)
 // and cut by the frame's left edge (the span path), sets exactly its bits.
 TEST(DrawText, GlyphsOfTheCatalogueFontsAreDrawnBitForBit) {
-    const GUI_FONTDEF* const fonts[] = {
-        &FONT_8,   &FONT_10,   &FONT_10B, &FONT_13,  &FONT_13B, &FONT_13H, &FONT_13HB, &FONT_16,
-        &FONT_16B, &FONT_8X16, &FONT_20,  &FONT_20B, &FONT_24,  &FONT_24B, &FONT_32,   &FONT_32B};
     Frame f(48, 40);
     GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
-    for (const GUI_FONTDEF* font : fonts) {
+    for (const GUI_CATALOGUE_FONT& entry : GUI_FontCatalogue) {
+        const GUI_FONTDEF* font = entry.font;
         GUI_SelectFont(font);
         for (int c = 0x20; c <= 0xFF; ++c) {
             const GUI_CHARINFO* info = GUI_FontFindChar(font, uint16_t(c));
             if (info == nullptr || info->rows == nullptr) continue;
             for (const int left : {5, -3}) {
-                SCOPED_TRACE(testing::Message() << "cell " << int{font->cell_height} << " char "
-                                                << c << " at " << left);
+                SCOPED_TRACE(testing::Message() << entry.name << " char " << c << " at " << left);
                 f.Fill(0);
                 GUI_PrintCharAt(uint16_t(c), left, 6);
                 int ink = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 // The font records point at the drawing routine; these tests never draw, so a stand-in
@@ -71,6 +72,16 @@ int TextWidth(const GUI_FONTDEF* font, const char* text) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
         width += font->char_advance(font, *p);
     return width;
+}
+
+// The toolkit's table of the catalogue, which the elements and the tools walk, names every
+// font above under its own name, in order.
+TEST(FontCatalogue, TheTableNamesEveryFontInOrder) {
+    ASSERT_EQ(std::size(kCatalogue), size_t{GUI_FONT_CATALOGUE_SIZE});
+    for (int i = 0; i < GUI_FONT_CATALOGUE_SIZE; ++i) {
+        EXPECT_STREQ(GUI_FontCatalogue[i].name, kCatalogue[i].name);
+        EXPECT_EQ(GUI_FontCatalogue[i].font, kCatalogue[i].font) << kCatalogue[i].name;
+    }
 }
 
 TEST(FontCatalogue, RecordsCarryTheCatalogueMetrics) {
