@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "devices/device_list.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -148,7 +149,71 @@ void TakeMessages() {
     }
 }
 
+// Reads one chunk of `unit_id` into the store; the entry's state says whether it arrived.
+// False when it did not.
+bool ReadChunk(DeviceEntry& entry, int32_t unit_id, int32_t address, int32_t count) {
+    MB_MasterContext* context = &g_mb_context;
+    MB_BuildReadRequest(static_cast<uint8_t>(unit_id), static_cast<uint16_t>(address),
+                        static_cast<uint16_t>(count), context);
+    Master_WaitResponse();
+    if (MB_StoreDeviceRegisters(context) != 0) {
+        entry.state.store(0, std::memory_order_relaxed);
+        DBG_Printf("Slave id:%d MB Error!\n", unit_id);
+        MB_ClearResponse(context);
+        return false;
+    }
+    entry.state.store(1, std::memory_order_relaxed);
+    MB_ClearResponse(context);
+    return true;
+}
+
+// Where member k of a display group is polled: blocks at 0, 2000, 3000, ..., 11000.
+int32_t GroupBlock(int32_t k) {
+    return k == 0 ? 0 : REG_STORE_ROW * (k + 1);
+}
+
+// One polling chunk: the entry it is read for, its first register and its register count.
+struct PollChunk {
+    int32_t index = -1;
+    int32_t first = 0;
+    int32_t count = 0;
+};
+
+// The chunk a polling cycle reads `address` of `unit_id` in, found the way the cycle walks
+// the polled entries. index -1 when no poll reads that register.
+PollChunk FindPollChunk(int32_t unit_id, int32_t address) {
+    PollChunk chunk;
+    const int32_t polled = g_device_list.polled_count.load(std::memory_order_acquire);
+    int32_t i = 0;
+    for (; i < polled; ++i)
+        if (g_device_list.entries[static_cast<size_t>(i)].unit_id.load(std::memory_order_relaxed) ==
+            unit_id)
+            break;
+    if (i == polled) return chunk;
+    const bool group = unit_id == Reg_Get(g_register_store.data(), kRegisterUnitId);
+    const int32_t members = group ? DEV_GROUP_SIZE : 1;
+    for (int32_t k = 0; k < members && i + k < DEV_LIST_SIZE; ++k) {
+        const DeviceType* type =
+            g_device_list.entries[static_cast<size_t>(i + k)].type.load(std::memory_order_relaxed);
+        if (type == nullptr) continue;
+        const int32_t block = group ? GroupBlock(k) : 0;
+        if (address < block || address >= block + type->poll_count) continue;
+        chunk.index = i + k;
+        chunk.first = block + (address - block) / MASTER_MAX_CHUNK * MASTER_MAX_CHUNK;
+        chunk.count = std::min(MASTER_MAX_CHUNK, block + type->poll_count - chunk.first);
+        return chunk;
+    }
+    return chunk;
+}
+
+bool SameChunk(const PollChunk& a, const PollChunk& b) {
+    return a.index == b.index && a.first == b.first;
+}
+
 // Sends every pending write, oldest first, each followed by the pause before the next request.
+// After a write the polling chunk holding its register is read back at once, so the page
+// shows what the device now holds instead of waiting for the device's turn in the cycle.
+// Writes one after another into the same chunk share the read-back after the last of them.
 void ServeWrites() {
     while (g_write_count > 0 && !APP_StopRequested()) {
         PendingWrite write = WriteAt(0);
@@ -165,13 +230,22 @@ void ServeWrites() {
         Master_WriteRegisters(&message);
         DBG_Printf("MODBUS MASTER TASK: Write multiple register complete\n");
         Pause();
+        if (!Connected()) continue;
+        const PollChunk chunk = FindPollChunk(write.unit_id, write.address);
+        if (chunk.index < 0) continue;
+        if (g_write_count > 0 &&
+            SameChunk(chunk, FindPollChunk(WriteAt(0).unit_id, WriteAt(0).address)))
+            continue;
+        if (APP_StopRequested()) return;
+        DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(chunk.index)];
+        ReadChunk(entry, write.unit_id, chunk.first, chunk.count);
+        Pause();
     }
 }
 
 // Reads `count` registers of `unit_id` from `first` into the unit's window in chunks of at
 // most 100, each after the pause; the entry's state says whether every chunk arrived.
 void PollBlock(DeviceEntry& entry, int32_t unit_id, int32_t first, int32_t count) {
-    MB_MasterContext* context = &g_mb_context;
     int32_t remaining = count;
     int32_t address = first;
     while (remaining != 0) {
@@ -182,17 +256,7 @@ void PollBlock(DeviceEntry& entry, int32_t unit_id, int32_t first, int32_t count
         ServeWrites();
         if (!Connected() || APP_StopRequested()) return;
         const int32_t chunk = remaining <= MASTER_MAX_CHUNK ? remaining : MASTER_MAX_CHUNK;
-        MB_BuildReadRequest(static_cast<uint8_t>(unit_id), static_cast<uint16_t>(address),
-                            static_cast<uint16_t>(chunk), context);
-        Master_WaitResponse();
-        if (MB_StoreDeviceRegisters(context) != 0) {
-            entry.state.store(0, std::memory_order_relaxed);
-            DBG_Printf("Slave id:%d MB Error!\n", unit_id);
-            MB_ClearResponse(context);
-            return;
-        }
-        entry.state.store(1, std::memory_order_relaxed);
-        MB_ClearResponse(context);
+        if (!ReadChunk(entry, unit_id, address, chunk)) return;
         address += chunk;
         remaining -= chunk;
     }
@@ -404,9 +468,7 @@ int32_t Master_PollDisplayGroup(int32_t unit_id, int32_t first) {
         DeviceEntry& member = g_device_list.entries[static_cast<size_t>(index)];
         const DeviceType* type = member.type.load(std::memory_order_relaxed);
         if (type == nullptr) continue;
-        // Blocks at 0, 2000, 3000, ..., 11000 of the display map.
-        const int32_t block = k == 0 ? 0 : REG_STORE_ROW * (k + 1);
-        PollBlock(member, unit_id, block, type->poll_count);
+        PollBlock(member, unit_id, GroupBlock(k), type->poll_count);
     }
     return first + DEV_GROUP_SIZE - 1;
 }

@@ -16,8 +16,9 @@ constexpr int MASTER_WRITE_FIFO_SIZE = QUEUE_CAPACITY;
 
 // Task body: serves the master queue and polls until the process is asked to end. Register
 // writes are sent in the order they were posted, before the next poll request (between the
-// chunks of a device), each after the usual pause; searches and reads are served between
-// polling cycles.
+// chunks of a device), each after the usual pause, and each is followed by a read of the polling
+// chunk that holds the written register, so the store has the device's answer at once;
+// searches and reads are served between polling cycles.
 void MasterTask();
 
 // Until the response is ready, the exchange failed or the connection is down (or the process

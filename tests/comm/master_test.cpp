@@ -15,11 +15,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -429,6 +437,184 @@ TEST_F(MasterTest, DroppedConnectionEndsThePollingCycleAndANewConnectionResumesI
     const RegisterCell* last = Entry(17).registers.load();
     Connect(simulator);
     EXPECT_TRUE(WaitFor([&] { return Reg_Get(last, 0) == 500; }));
+}
+
+// A relay between the connection task and the simulator that records every request on the
+// wire, together with a probe of the register store taken the moment the request arrived.
+struct WireRequest {
+    int unit;
+    int function;
+    int address;
+    int count;
+    int value; // the first written value of a write
+    int probe;
+};
+
+class WireRecorder {
+  public:
+    WireRecorder(int target_port, std::function<int()> probe)
+        : target_port_(target_port), probe_(std::move(probe)) {
+        listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(listen_fd_, 1) != 0 ||
+            getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            ADD_FAILURE() << "relay socket";
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~WireRecorder() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        close(listen_fd_);
+    }
+    std::string port_text() const { return std::to_string(port_); }
+    std::vector<WireRequest> Requests() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return requests_;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> guard(lock_);
+        requests_.clear();
+    }
+
+  private:
+    struct Source {
+        WireRecorder* self;
+        int fd;
+    };
+    static int Receive(void* source, uint8_t* into, int room) {
+        const Source& s = *static_cast<Source*>(source);
+        while (!s.self->stop_) {
+            pollfd p{s.fd, POLLIN, 0};
+            const int ready = poll(&p, 1, 50);
+            if (ready < 0) return -1;
+            if (ready == 0) continue;
+            return static_cast<int>(recv(s.fd, into, static_cast<size_t>(room), 0));
+        }
+        return -1;
+    }
+    bool WaitReadable(int fd) {
+        while (!stop_) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0) return true;
+        }
+        return false;
+    }
+    void Run() {
+        if (!WaitReadable(listen_fd_)) return;
+        const int client = accept(listen_fd_, nullptr, nullptr);
+        const int server = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(target_port_));
+        if (client >= 0 &&
+            connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            Source from_client{this, client};
+            Source from_server{this, server};
+            uint8_t frame[MB_BUFFER_SIZE];
+            for (;;) {
+                const int n = MB_ReadFrame(Receive, &from_client, frame, sizeof frame, nullptr);
+                if (n < 12) break;
+                const auto word = [&](int at) { return frame[at] << 8 | frame[at + 1]; };
+                const WireRequest request{frame[6],
+                                          frame[7],
+                                          word(8),
+                                          word(10),
+                                          frame[7] == 16 && n >= 15 ? word(13) : -1,
+                                          probe_()};
+                {
+                    std::lock_guard<std::mutex> guard(lock_);
+                    requests_.push_back(request);
+                }
+                if (send(server, frame, static_cast<size_t>(n), MSG_NOSIGNAL) != n) break;
+                const int m = MB_ReadFrame(Receive, &from_server, frame, sizeof frame, nullptr);
+                if (m < 9 || send(client, frame, static_cast<size_t>(m), MSG_NOSIGNAL) != m) break;
+            }
+        }
+        if (client >= 0) close(client);
+        close(server);
+    }
+
+    int target_port_;
+    std::function<int()> probe_;
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex lock_;
+    std::vector<WireRequest> requests_;
+};
+
+TEST_F(MasterTest, AWriteIsReadBackBeforeTheNextPollRequest) {
+    Simulator simulator({});
+    // The probe: the Brant's mode register (unit 5, entry 14) as the store holds it.
+    WireRecorder wire(simulator.port(), [] {
+        const RegisterCell* brant = g_device_list.entries[14].registers.load();
+        return brant != nullptr ? Reg_Get(brant, 18) : -1;
+    });
+    Tasks tasks(true);
+    PostConnect(wire.port_text());
+    ASSERT_EQ(TakeStatuses(1), std::vector<int32_t>{STATUS_OK});
+    MasterMessage search{};
+    search.kind = MB_CMD_SEARCH_BUS;
+    search.max_devices = 250;
+    ASSERT_EQ(QUEUE_Send(&g_master_queue, &search), 0);
+    ASSERT_EQ(TakeStatuses(1), std::vector<int32_t>{STATUS_OK});
+    ASSERT_EQ(DeviceCount(), 18);
+    ASSERT_EQ(Entry(14).unit_id.load(), 5);
+    const RegisterCell* brant = Entry(14).registers.load();
+    ASSERT_EQ(Reg_Get(brant, 18), 2) << "the Brant at unit 5 starts in auto";
+    const RegisterCell* v2 = Entry(15).registers.load();
+    ASSERT_EQ(Entry(15).unit_id.load(), 6);
+    ASSERT_EQ(Reg_Get(v2, 22), 2) << "the BrantV2 at unit 6 starts in auto";
+
+    // ON on the Brant; OFF on the BrantV2, whose lamps show register 22: the read-back is the
+    // first of its two polling chunks (registers 0-99, then 100-149).
+    wire.Clear();
+    ASSERT_EQ(Master_PostWrite(5, 18, 1), 0);
+    ASSERT_TRUE(WaitFor([&] { return Reg_Get(brant, 18) == 1; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return wire.Requests().size() >= 4; }, 5000));
+    ASSERT_EQ(Master_PostWrite(6, 16, 20), 0);
+    ASSERT_TRUE(WaitFor([&] { return Reg_Get(v2, 22) == 0; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return wire.Requests().size() >= 12; }, 5000));
+
+    const std::vector<WireRequest> requests = wire.Requests();
+    const auto find_write = [&](int unit) {
+        for (size_t i = 0; i < requests.size(); ++i)
+            if (requests[i].function == 16 && requests[i].unit == unit) return i;
+        return requests.size();
+    };
+    size_t w = find_write(5);
+    ASSERT_LT(w + 2, requests.size());
+    EXPECT_EQ(requests[w].address, 18);
+    EXPECT_EQ(requests[w].value, 1);
+    // Right after the write: its device's chunk, the one polling reads register 18 in.
+    EXPECT_EQ(requests[w + 1].function, 3);
+    EXPECT_EQ(requests[w + 1].unit, 5);
+    EXPECT_EQ(requests[w + 1].address, 0);
+    EXPECT_EQ(requests[w + 1].count, 38);
+    // The store had the old mode when the read-back went out and the new one before the next
+    // poll request left.
+    EXPECT_EQ(requests[w + 1].probe, 2);
+    EXPECT_EQ(requests[w + 2].probe, 1);
+    EXPECT_EQ(requests[w + 2].function, 3);
+
+    w = find_write(6);
+    ASSERT_LT(w + 1, requests.size());
+    EXPECT_EQ(requests[w].address, 16);
+    EXPECT_EQ(requests[w].value, 20);
+    EXPECT_EQ(requests[w + 1].function, 3);
+    EXPECT_EQ(requests[w + 1].unit, 6);
+    EXPECT_EQ(requests[w + 1].address, 0);
+    EXPECT_EQ(requests[w + 1].count, 100);
+    tasks.Stop();
 }
 
 } // namespace
