@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -70,9 +69,9 @@ constexpr uint32_t kFrameGrey = 0xABABAB;
 // A number xwininfo reports for the window ("  Width: 802"); -1 when missing.
 int WindowInfo(unsigned long id, const std::string& field) {
     const std::string info = XVFB_Run("xwininfo -id " + std::to_string(id));
-    std::smatch match;
-    if (!std::regex_search(info, match, std::regex("\\b" + field + ": *(-?[0-9]+)"))) return -1;
-    return std::stoi(match[1]);
+    const size_t at = info.find("  " + field + ": ");
+    if (at == std::string::npos) return -1;
+    return std::atoi(info.c_str() + at + field.size() + 4);
 }
 
 // The pixels of the window, outside the display, that are not the frame's grey; the display is
