@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <png.h>
 
 #include <chrono>
 #include <csignal>
@@ -72,6 +73,38 @@ int WindowInfo(unsigned long id, const std::string& field) {
     const size_t at = info.find("  " + field + ": ");
     if (at == std::string::npos) return -1;
     return std::atoi(info.c_str() + at + field.size() + 4);
+}
+
+// The packaged 128 x 128 icon as 0xAARRGGBB.
+std::vector<uint32_t> PackagedIcon() {
+    const fs::path path =
+        fs::path(VELTRA_SOURCE_DIR) / "packaging" / "icons" / "org.veltra.VeltraDesktop-128.png";
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return {};
+    std::vector<uint32_t> pixels;
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4)
+        pixels.push_back(uint32_t{rgba[i + 3]} << 24 | uint32_t{rgba[i]} << 16 |
+                         uint32_t{rgba[i + 1]} << 8 | rgba[i + 2]);
+    return pixels;
+}
+
+// The numbers of a list "1, 2, 3" as xprop prints them.
+std::vector<uint32_t> IconPixels(const std::string& list) {
+    std::vector<uint32_t> values;
+    const char* at = list.c_str();
+    char* end = nullptr;
+    for (unsigned long value = std::strtoul(at, &end, 10); end != at;
+         value = std::strtoul(at, &end, 10)) {
+        values.push_back(static_cast<uint32_t>(value));
+        at = end;
+        while (*at == ',' || *at == ' ')
+            ++at;
+    }
+    return values;
 }
 
 // The pixels of the window, outside the display, that are not the frame's grey; the display is
@@ -203,10 +236,12 @@ class ProgramWindow : public ::testing::Test {
         std::string why_not;
         ASSERT_TRUE(xvfb_.Screenshot(&screen, &why_not)) << why_not;
         EXPECT_EQ(PixelsOutsideTheFrame(screen, window, scale), 0);
-        // The icon for the task bar and the window switcher: width and height, then the pixels.
+        // The icon for the task bar and the window switcher: width and height, then the pixels
+        // as 0xAARRGGBB, which must be the packaged icon's.
         const std::string icon =
             XVFB_Run("xprop -notype -id " + std::to_string(window.id) + " 32c _NET_WM_ICON");
-        EXPECT_EQ(icon.rfind("_NET_WM_ICON = 128, 128, ", 0), 0u) << icon.substr(0, 200);
+        ASSERT_EQ(icon.rfind("_NET_WM_ICON = 128, 128, ", 0), 0u) << icon.substr(0, 200);
+        EXPECT_EQ(IconPixels(icon.substr(25)), PackagedIcon());
     }
 
     int screen_width_ = 1024;

@@ -19,8 +19,7 @@ std::vector<uint8_t> MakePng(int width, int height) {
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGBA;
     png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr))
-        return {};
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) return {};
     std::vector<uint8_t> png(size);
     if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr))
         return {};
