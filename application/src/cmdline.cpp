@@ -191,7 +191,7 @@ std::string CMDLINE_HelpText() {
            "  VELTRA_NO_MESSAGE_BOX=1   toolkit errors only go to SimError.log\n"
            "  VELTRA_GATEWAY_PORT       the gateway's port when --gateway gives none\n"
            "\n"
-           "Exit status: 0, or 2 for a bad command line.\n";
+           "Exit status: 0, or 2 for a bad command line or when no window can be opened.\n";
 }
 
 std::string CMDLINE_VersionText() {

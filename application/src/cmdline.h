@@ -7,7 +7,8 @@
 
 #include <string>
 
-constexpr int CMDLINE_EXIT_USAGE = 2; // a bad command line
+constexpr int CMDLINE_EXIT_USAGE = 2;     // a bad command line
+constexpr int CMDLINE_EXIT_NO_WINDOW = 2; // the window could not be opened
 
 enum CMDLINE_Action {
     CMDLINE_RUN,          // start the program

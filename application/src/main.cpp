@@ -15,11 +15,14 @@
 #include "pages/info.h"
 
 #include <csignal>
+#include <cstdio>
 #include <thread>
 
 namespace {
 
-void OnStopSignal(int) { APP_RequestStop(); }
+void OnStopSignal(int) {
+    APP_RequestStop();
+}
 
 // What the device search shows: the status banner, the information window's lines and title.
 // They take the toolkit lock and do nothing before the main screen has made their windows.
@@ -40,8 +43,15 @@ int main(int argc, char** argv) {
     // Help, version and bad command lines end here; the options take effect before the tasks.
     if (const int exit_code = CMDLINE_Start(argc, argv); exit_code >= 0) return exit_code;
     InstallStopSignals();
-    // The window is created on the main thread, which then runs its event loop.
-    if (const char* warning = HOST_Init()) DBG_Printf("%s\n", warning);
+    // The window is created on the main thread, which then runs its event loop. Without a
+    // window (no display, for example over ssh) the program would run on unseen and never end;
+    // it says so and ends before any task starts.
+    if (const char* warning = HOST_Init()) {
+        std::fprintf(stderr, "veltra-desktop: %s; use --no-window for unattended logging\n",
+                     warning);
+        HOST_Exit();
+        return CMDLINE_EXIT_NO_WINDOW;
+    }
     DATA_CreateFolder();
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
     MB_SetUiHooks(&kSearchUi);

@@ -13,8 +13,9 @@
 constexpr int HOST_XSIZE = 800;
 constexpr int HOST_YSIZE = 480;
 constexpr int HOST_BUFFER_COUNT = 3;
-constexpr int HOST_WINDOW_XSIZE = 818;
-constexpr int HOST_WINDOW_YSIZE = 521;
+// The window's inside: the display with a one-pixel frame around it.
+constexpr int HOST_WINDOW_XSIZE = 802;
+constexpr int HOST_WINDOW_YSIZE = 482;
 constexpr int HOST_DISPLAY_X0 = 1; // the display surface's place in the window
 constexpr int HOST_DISPLAY_Y0 = 1;
 constexpr const char* HOST_WINDOW_TITLE = "veltraDesktop - v1.07.00";
@@ -28,7 +29,7 @@ enum HOST_Backend { HOST_BACKEND_SDL, HOST_BACKEND_HEADLESS };
 
 // The window can be shown enlarged for large screens: with scale N the whole window (frame and
 // display) is drawn N times as large, each display pixel an N x N block, so the window is
-// N x 818 by N x 521 with the display at (N, N). Pointer positions are mapped back to display
+// N x 802 by N x 482 with the display at (N, N). Pointer positions are mapped back to display
 // pixels; the frame buffers, screenshots and everything the toolkit sees stay 800 x 480.
 constexpr int HOST_SCALE_MAX = 4;
 // Picks the scale for the window HOST_Init opens; a value outside 1..HOST_SCALE_MAX is ignored.
@@ -38,8 +39,9 @@ int HOST_GetScale();
 // ---- Start, event loop, exit (main thread) ------------------------------------------------
 
 // Records the start time and opens the back end chosen by VELTRA_HOST (the SDL window must be
-// created on the main thread). Returns nullptr, or a warning text for the caller to show when
-// the window could not be opened; the host then runs headless and start-up goes on.
+// created on the main thread). Returns nullptr, or a warning text when the window could not be
+// opened (also when no screen can show it: no display reachable); the host is then headless and
+// the caller decides whether to go on.
 const char* HOST_Init();
 HOST_Backend HOST_GetBackend();
 // Makes HOST_Init pick the headless host whatever VELTRA_HOST says (the command line's

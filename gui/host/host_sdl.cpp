@@ -1,13 +1,14 @@
-// The SDL2 window: an 818 x 521 window, not resizable, with the 800 x 480 display drawn at
-// (1,1) from a streaming texture; at scale N all of it N times as large, with sharp pixels.
-// Mouse, keyboard and text input go to the host's translation; F12 writes the frame on show as
-// a PNG into the data folder.
+// The SDL2 window: an 802 x 482 window, not resizable, centred on the screen, with the
+// 800 x 480 display drawn at (1,1) inside a one-pixel grey frame from a streaming texture; at scale
+// N all of it N times as large, with sharp pixels. Mouse, keyboard and text input go to the host's
+// translation; F12 writes the frame on show as a PNG into the data folder.
 #include "gui/host/host_sdl.h"
 
 #include "base/datafolder.h"
 #include "base/dbg.h"
 #include "base/lifecycle.h"
 #include "gui/host/host.h"
+#include "gui/host/host_icon.h"
 #include "gui/host/host_input.h"
 
 #include <SDL.h>
@@ -17,6 +18,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -173,6 +176,33 @@ void ShowRequestedBox() {
     g_box.done.notify_all();
 }
 
+// SDL falls back to drivers that open a window nobody can see when no screen is reachable (no
+// DISPLAY, for example over ssh). A program that runs on unseen is of no use to anyone and
+// looks hung, so those count as no window - unless the user asked for one by SDL_VIDEODRIVER.
+bool ShowsAWindow(const char* driver) {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (asked && asked[0] != '\0') return true;
+    if (driver == nullptr) return false;
+    for (const char* unseen : {"offscreen", "dummy", "evdev"})
+        if (std::strcmp(driver, unseen) == 0) return false;
+    return true;
+}
+
+// The task bar and the window switcher show the program's icon; without one they show a
+// generic picture, so a failure here only costs the icon.
+void SetIcon() {
+    HOSTICON_Image icon;
+    if (!HOSTICON_Get(&icon)) {
+        DBG_Printf("The window icon could not be decoded\n");
+        return;
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        icon.rgba.data(), icon.width, icon.height, 32, icon.width * 4, SDL_PIXELFORMAT_RGBA32);
+    if (surface == nullptr) return;
+    SDL_SetWindowIcon(g_window, surface); // SDL copies the pixels
+    SDL_FreeSurface(surface);
+}
+
 } // namespace
 
 const char* HOSTSDL_Open() {
@@ -186,6 +216,14 @@ const char* HOSTSDL_Open() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::snprintf(g_warning, sizeof g_warning, "Could not open the display window: %s",
                       SDL_GetError());
+        return g_warning;
+    }
+    if (const char* driver = SDL_GetCurrentVideoDriver(); !ShowsAWindow(driver)) {
+        std::snprintf(g_warning, sizeof g_warning,
+                      "Could not open the display window: no screen to show it on (DISPLAY "
+                      "is %s)",
+                      std::getenv("DISPLAY") ? "not reachable" : "not set");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return g_warning;
     }
     g_scale = HOST_GetScale();
@@ -204,6 +242,7 @@ const char* HOSTSDL_Open() {
         HOSTSDL_Close();
         return g_warning;
     }
+    SetIcon();
     SDL_SetTextureBlendMode(g_texture, SDL_BLENDMODE_NONE);
     // An enlarged display repeats each pixel; smoothing would blur the bitmap fonts.
     SDL_SetTextureScaleMode(g_texture, SDL_ScaleModeNearest);

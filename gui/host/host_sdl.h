@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-// Opens the 818 x 521 window with its streaming texture; nullptr, or a warning text.
+// Opens the 802 x 482 window (centred, with its icon) with its streaming texture; nullptr, or a
+// warning text.
 const char* HOSTSDL_Open();
 void HOSTSDL_Close();
 // Handles the window's events, waiting up to wait_ms for the first one.

@@ -83,8 +83,8 @@ TEST(ScaledWindow, AClickAtTheEnlargedPlacePressesTheButtonAndScreenshotsStaySma
 
     XvfbWindow window;
     ASSERT_TRUE(WaitFor([&] { return xvfb.FindWindow("veltraDesktop - v1.07.00", &window); }, 20));
-    EXPECT_EQ(window.width, 1636);
-    EXPECT_EQ(window.height, 1042);
+    EXPECT_EQ(window.width, 1604);
+    EXPECT_EQ(window.height, 964);
 
     // DEUTSCH on the connect page: display pixels (370, 260) to (519, 309), so its middle
     // (445, 285) is at (2 + 890, 2 + 570) in the window. The page comes after the start picture;
