@@ -33,7 +33,8 @@ bool ELEMENT_EmptyRangeReportDue(uint32_t key, int32_t lo, int32_t hi) {
         place.hi = hi;
         return true;
     }
-    if (g_used < ELEMENT_REPORT_PLACES) g_places[static_cast<size_t>(g_used++)] = Place{key, lo, hi};
+    if (g_used < ELEMENT_REPORT_PLACES)
+        g_places[static_cast<size_t>(g_used++)] = Place{key, lo, hi};
     return true;
 }
 

@@ -159,9 +159,8 @@ int ArcRange(bool report, int32_t label_mode, int32_t v, int32_t angle, int32_t 
 }
 
 int ArcSigned(bool report, int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
-              int32_t a_start, int32_t a_end, const char* format, const GAUGE_RING& ring,
-              int32_t s, int32_t t4, int32_t t3, int32_t t2, int32_t t1, int32_t divisor,
-              int32_t offset) {
+              int32_t a_start, int32_t a_end, const char* format, const GAUGE_RING& ring, int32_t s,
+              int32_t t4, int32_t t3, int32_t t2, int32_t t1, int32_t divisor, int32_t offset) {
     ELEMENT_CHECK(divisor != 0, kModule, -1);
     auto map = [&](int32_t t) {
         return Map(report, float(t), float(in0), float(in1), float(a_start), float(a_end));
@@ -207,8 +206,7 @@ int uguigauge_DrawSigned(ELEMENT_PARAMS* p) {
     const int32_t range = negative ? Abs32(p->min) : p->max;
     const float magnitude = negative ? std::fabs(float(p->value)) : float(p->value);
     const bool report = ReportsEmptyRange(p, 0, range);
-    const int32_t angle =
-        Map(report, magnitude, 0.0f, float(range), float(kTop), float(kFullTop));
+    const int32_t angle = Map(report, magnitude, 0.0f, float(range), float(kTop), float(kFullTop));
 
     ElementFontGuard font(&p->value_font);
     CommonSetUp(p);
@@ -217,9 +215,8 @@ int uguigauge_DrawSigned(ELEMENT_PARAMS* p) {
 
     if (p->t3 < p->t4) std::swap(p->t3, p->t4);
     if (p->t2 < p->t1) std::swap(p->t1, p->t2);
-    return ArcSigned(p->report_key == 0, p->label_mode, p->value, angle, 0, range, kTop,
-                     kFullTop, p->format, ring, p->value, p->t4, p->t3, p->t2, p->t1, p->divisor,
-                     p->offset);
+    return ArcSigned(p->report_key == 0, p->label_mode, p->value, angle, 0, range, kTop, kFullTop,
+                     p->format, ring, p->value, p->t4, p->t3, p->t2, p->t1, p->divisor, p->offset);
 }
 
 int uguigauge_DrawRange(const ELEMENT_PARAMS* p) {
@@ -242,8 +239,8 @@ int uguigauge_DrawCaptioned(const ELEMENT_PARAMS* p) {
     ELEMENT_CHECK(p->divisor != 0, kModule, -1);
     const int32_t magnitude = Abs32(p->value);
     const bool report = ReportsEmptyRange(p, p->min, p->max);
-    const int32_t angle = Map(report, float(magnitude), float(p->min), float(p->max), float(kTop),
-                              float(kFullTop));
+    const int32_t angle =
+        Map(report, float(magnitude), float(p->min), float(p->max), float(kTop), float(kFullTop));
     int box_y = 0;
     {
         ElementFontGuard font(&p->value_font);

@@ -122,7 +122,8 @@ ELEMENT_PARAMS Params(const Source& s, const PageElement& e, int x, int y) {
     // The place of an empty-range report: this device's element, so it is written once.
     const ptrdiff_t index = s.entry - g_device_list.entries.data();
     if (index >= 0 && index < DEV_LIST_SIZE)
-        p.report_key = static_cast<uint32_t>(index + 1) << 8 | static_cast<uint32_t>(e.number & 0xFF);
+        p.report_key =
+            static_cast<uint32_t>(index + 1) << 8 | static_cast<uint32_t>(e.number & 0xFF);
     return p;
 }
 

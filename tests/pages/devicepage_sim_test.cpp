@@ -174,8 +174,8 @@ TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
             // The value text's grey box on the tile of a meter that answers, nothing on the
             // one that does not (unless its state changed during the paint).
             if (online(k) != was_online[k]) continue;
-            const uint32_t box = At(WM_GetWindowOrgX(win) + tile_x + 10 + 3,
-                                    WM_GetWindowOrgY(win) + 5 + 310 + 3);
+            const uint32_t box =
+                At(WM_GetWindowOrgX(win) + tile_x + 10 + 3, WM_GetWindowOrgY(win) + 5 + 310 + 3);
             if (online(k))
                 EXPECT_EQ(box, Px(0x808080)) << phase << ": value text of tile " << k;
             else

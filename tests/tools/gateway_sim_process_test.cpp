@@ -192,7 +192,7 @@ TEST(GatewaySimProcess, FaultsStrikeOnlyInsideTheirWindow) {
     EXPECT_EQ(client.error, EMBXSFAIL);
     EXPECT_EQ(client.Read(2, 0, 1, &v), -1);
     EXPECT_EQ(client.Read(2, 0, 1, &v), 1); // 5: after it, the unit answers again
-    EXPECT_EQ(v, 1024); // the RV100/30's type id
+    EXPECT_EQ(v, 1024);                     // the RV100/30's type id
 }
 
 TEST(GatewaySimProcess, WriteWithByteCountAtOddsWithItsQuantityIsRefused) {
