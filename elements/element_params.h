@@ -32,6 +32,9 @@ struct ELEMENT_PARAMS {
     int32_t label_mode; // gauge: 0 half the radius above the centre, 1 centred, 2 three quarters
     GUI_FONTDEF caption_font; // captioned gauge only
     const char* caption;
+    // Gauge: where it is drawn (the page's device and element), so that an empty range is
+    // reported once there until it changes; 0 reports it at every drawing.
+    uint32_t report_key;
 };
 
 // The tank uses x0, y0, xSize, ySize, value (percent) and t1 to t4 (percent).

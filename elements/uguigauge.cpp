@@ -2,7 +2,9 @@
 
 #include "elements/element_common.h"
 #include "elements/element_layout.h"
+#include "elements/element_report.h"
 #include "gui/toolkit/draw/gui_draw.h"
+#include "gui/toolkit/gui_font.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,33 @@ void CommonSetUp(const ELEMENT_PARAMS* p) {
     GUI_SetLineWidth(static_cast<uint8_t>(std::clamp(p->ring_width, 0, 255)));
     GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
     GUI_SetDrawColor(ELEMENT_DARK_GREY);
+}
+
+// The linear map of uguigauge_MapLinear; an empty input range gives -1 without a report.
+int32_t MapQuiet(float v, float in0, float in1, float out0, float out1) {
+    if (in1 == in0) return -1;
+    const float r = (out1 - out0) / (in1 - in0) * (v - in0) + out0;
+    if (std::isnan(r)) return -1;
+    // Held to int range before truncating: a value far off the scale is a full turn anyway.
+    if (r >= 2147483520.0f) return INT32_MAX;
+    if (r <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+
+int32_t Map(bool report, float v, float in0, float in1, float out0, float out1) {
+    return report ? uguigauge_MapLinear(v, in0, in1, out0, out1)
+                  : MapQuiet(v, in0, in1, out0, out1);
+}
+
+// Whether this drawing reports an empty range lo..hi. A gauge with a place reports it once
+// there until the range changes (a poll that never reads the range registers would otherwise
+// write it on every repaint); the threshold angles on the same range report nothing more.
+bool ReportsEmptyRange(const ELEMENT_PARAMS* p, int32_t lo, int32_t hi) {
+    if (lo != hi) {
+        ELEMENT_EmptyRangeForget(p->report_key);
+        return true;
+    }
+    return ELEMENT_EmptyRangeReportDue(p->report_key, lo, hi);
 }
 
 void DrawArc(const GAUGE_RING& r, int64_t a0, int64_t a1) {
@@ -62,12 +91,7 @@ GAUGE_PLAN PlanPositive(const GAUGE_VALUE& g) {
 
 int32_t uguigauge_MapLinear(float v, float in0, float in1, float out0, float out1) {
     ELEMENT_CHECK(in1 != in0, kModule, -1);
-    const float r = (out1 - out0) / (in1 - in0) * (v - in0) + out0;
-    if (std::isnan(r)) return -1;
-    // Held to int range before truncating: a value far off the scale is a full turn anyway.
-    if (r >= 2147483520.0f) return INT32_MAX;
-    if (r <= -2147483648.0f) return INT32_MIN;
-    return static_cast<int32_t>(r);
+    return MapQuiet(v, in0, in1, out0, out1);
 }
 
 bool uguigauge_ArcSpan(int64_t a0, int64_t a1, int* start, int* end) {
@@ -118,27 +142,28 @@ GAUGE_PLAN uguigauge_PlanSigned(const GAUGE_VALUE& g) {
     return plan;
 }
 
-int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
-                            int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
-                            int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
-                            int32_t t1, int32_t divisor, int32_t offset) {
+namespace {
+
+// The value arcs of the two families; `report` false maps thresholds on an empty range
+// without a report (a keyed gauge reported that range already, or not at all).
+int ArcRange(bool report, int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+             int32_t a_start, int32_t a_end, const char* format, const GAUGE_RING& ring, int32_t s,
+             int32_t t4, int32_t t3, int32_t t2, int32_t t1, int32_t divisor, int32_t offset) {
     ELEMENT_CHECK(divisor != 0, kModule, -1);
     GAUGE_VALUE g{v, s, angle, t4, t3, t2, t1, 0, 0, 0, 0};
-    g.a4 = uguigauge_MapLinear(float(t4), float(in0), float(in1), float(a_start), float(a_end));
-    g.a3 = uguigauge_MapLinear(float(t3), float(in0), float(in1), float(a_start), float(a_end));
-    const GAUGE_RING ring{cx, cy, rx, ry};
+    g.a4 = Map(report, float(t4), float(in0), float(in1), float(a_start), float(a_end));
+    g.a3 = Map(report, float(t3), float(in0), float(in1), float(a_start), float(a_end));
     DrawPlan(uguigauge_PlanRange(g), ring, uguigauge_LabelY(label_mode, ring, GUI_GetFontHeight()),
              format, s, divisor, offset);
     return 0;
 }
 
-int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
-                             int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
-                             int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
-                             int32_t t1, int32_t divisor, int32_t offset) {
+int ArcSigned(bool report, int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+              int32_t a_start, int32_t a_end, const char* format, const GAUGE_RING& ring, int32_t s,
+              int32_t t4, int32_t t3, int32_t t2, int32_t t1, int32_t divisor, int32_t offset) {
     ELEMENT_CHECK(divisor != 0, kModule, -1);
     auto map = [&](int32_t t) {
-        return uguigauge_MapLinear(float(t), float(in0), float(in1), float(a_start), float(a_end));
+        return Map(report, float(t), float(in0), float(in1), float(a_start), float(a_end));
     };
     GAUGE_VALUE g{v, s, angle, t4, t3, t2, t1, 0, 0, 0, 0};
     if (s >= 0) {
@@ -149,11 +174,28 @@ int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32
         g.a2 = map(Abs32(t2));
         g.a1 = map(Abs32(t1));
     }
-    const GAUGE_RING ring{cx, cy, rx, ry};
     const int32_t mode = label_mode == 1 ? 1 : 0;
     DrawPlan(uguigauge_PlanSigned(g), ring, uguigauge_LabelY(mode, ring, GUI_GetFontHeight()),
              format, s, divisor, offset);
     return 0;
+}
+
+} // namespace
+
+int uguigauge_ValueArcRange(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                            int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                            int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                            int32_t t1, int32_t divisor, int32_t offset) {
+    return ArcRange(true, label_mode, v, angle, in0, in1, a_start, a_end, format,
+                    GAUGE_RING{cx, cy, rx, ry}, s, t4, t3, t2, t1, divisor, offset);
+}
+
+int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32_t in0, int32_t in1,
+                             int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
+                             int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
+                             int32_t t1, int32_t divisor, int32_t offset) {
+    return ArcSigned(true, label_mode, v, angle, in0, in1, a_start, a_end, format,
+                     GAUGE_RING{cx, cy, rx, ry}, s, t4, t3, t2, t1, divisor, offset);
 }
 
 int uguigauge_DrawSigned(ELEMENT_PARAMS* p) {
@@ -163,8 +205,8 @@ int uguigauge_DrawSigned(ELEMENT_PARAMS* p) {
     const bool negative = p->value < 0;
     const int32_t range = negative ? Abs32(p->min) : p->max;
     const float magnitude = negative ? std::fabs(float(p->value)) : float(p->value);
-    const int32_t angle =
-        uguigauge_MapLinear(magnitude, 0.0f, float(range), float(kTop), float(kFullTop));
+    const bool report = ReportsEmptyRange(p, 0, range);
+    const int32_t angle = Map(report, magnitude, 0.0f, float(range), float(kTop), float(kFullTop));
 
     ElementFontGuard font(&p->value_font);
     CommonSetUp(p);
@@ -173,31 +215,32 @@ int uguigauge_DrawSigned(ELEMENT_PARAMS* p) {
 
     if (p->t3 < p->t4) std::swap(p->t3, p->t4);
     if (p->t2 < p->t1) std::swap(p->t1, p->t2);
-    return uguigauge_ValueArcSigned(p->label_mode, p->value, angle, 0, range, kTop, kFullTop,
-                                    p->format, ring.cx, ring.cy, ring.rx, ring.ry, p->value, p->t4,
-                                    p->t3, p->t2, p->t1, p->divisor, p->offset);
+    return ArcSigned(p->report_key == 0, p->label_mode, p->value, angle, 0, range, kTop, kFullTop,
+                     p->format, ring, p->value, p->t4, p->t3, p->t2, p->t1, p->divisor, p->offset);
 }
 
 int uguigauge_DrawRange(const ELEMENT_PARAMS* p) {
     ELEMENT_CHECK(p != nullptr, kModule, -1);
     ELEMENT_CHECK(p->divisor != 0, kModule, -1);
-    const int32_t angle = uguigauge_MapLinear(std::fabs(float(p->value)), float(p->min),
-                                              float(p->max), float(kTop), float(kFullTop));
+    const bool report = ReportsEmptyRange(p, p->min, p->max);
+    const int32_t angle = Map(report, std::fabs(float(p->value)), float(p->min), float(p->max),
+                              float(kTop), float(kFullTop));
     ElementFontGuard font(&p->value_font);
     CommonSetUp(p);
     const GAUGE_RING ring = uguigauge_Ring(p);
     GUI_DrawArcAA(ring.cx, ring.cy, ring.rx, ring.ry, kTop, kFullTop);
-    return uguigauge_ValueArcRange(p->label_mode, p->value, angle, p->min, p->max, kTop, kFullTop,
-                                   p->format, ring.cx, ring.cy, ring.rx, ring.ry, p->value, p->t4,
-                                   p->t3, p->t2, p->t1, p->divisor, p->offset);
+    return ArcRange(p->report_key == 0, p->label_mode, p->value, angle, p->min, p->max, kTop,
+                    kFullTop, p->format, ring, p->value, p->t4, p->t3, p->t2, p->t1, p->divisor,
+                    p->offset);
 }
 
 int uguigauge_DrawCaptioned(const ELEMENT_PARAMS* p) {
     ELEMENT_CHECK(p != nullptr, kModule, -1);
     ELEMENT_CHECK(p->divisor != 0, kModule, -1);
     const int32_t magnitude = Abs32(p->value);
-    const int32_t angle = uguigauge_MapLinear(float(magnitude), float(p->min), float(p->max),
-                                              float(kTop), float(kFullTop));
+    const bool report = ReportsEmptyRange(p, p->min, p->max);
+    const int32_t angle =
+        Map(report, float(magnitude), float(p->min), float(p->max), float(kTop), float(kFullTop));
     int box_y = 0;
     {
         ElementFontGuard font(&p->value_font);
@@ -205,13 +248,36 @@ int uguigauge_DrawCaptioned(const ELEMENT_PARAMS* p) {
         const int fh = GUI_GetFontHeight();
         const GAUGE_RING ring = uguigauge_CaptionedRing(p, fh, &box_y);
         GUI_DrawArcAA(ring.cx, ring.cy, ring.rx, ring.ry, kTop, kFullTop);
-        uguigauge_ValueArcRange(p->label_mode, magnitude, angle, p->min, p->max, kTop, kFullTop,
-                                p->format, ring.cx, ring.cy, ring.rx, ring.ry, p->value, p->t4,
-                                p->t3, p->t2, p->t1, p->divisor, p->offset);
+        ArcRange(p->report_key == 0, p->label_mode, magnitude, angle, p->min, p->max, kTop,
+                 kFullTop, p->format, ring, p->value, p->t4, p->t3, p->t2, p->t1, p->divisor,
+                 p->offset);
         ElementFontGuard caption(&p->caption_font);
+        // A caption wider than its box steps down to a smaller font instead of being cut.
+        GUI_SelectFont(uguigauge_CaptionFont(p->caption, p->xSize, GUI_SelectFont(nullptr)));
         uguigauge_CaptionBox(p->x0, box_y, p->xSize, fh, p->caption);
     }
     return 0;
+}
+
+const GUI_FONTDEF* uguigauge_CaptionFont(const char* text, int width, const GUI_FONTDEF* font) {
+    static const GUI_FONTDEF* const kSteps[] = {&FONT_16B, &FONT_13B, &FONT_13, &FONT_10};
+    const GUI_FONTDEF* first = font != nullptr ? font : kSteps[0];
+    if (text == nullptr) return first;
+    const int room = width - 2 * UGUIGAUGE_CAPTION_MARGIN;
+    const GUI_FONTDEF* previous = GUI_SelectFont(first);
+    const GUI_FONTDEF* chosen = first;
+    if (GUI_GetTextWidth(text) > room) {
+        // Down the steps smaller than the first font; the smallest when none fits.
+        const int first_height = GUI_GetFontHeight();
+        for (const GUI_FONTDEF* step : kSteps) {
+            GUI_SelectFont(step);
+            if (GUI_GetFontHeight() > first_height || step == first) continue;
+            chosen = step;
+            if (GUI_GetTextWidth(text) <= room) break;
+        }
+    }
+    GUI_SelectFont(previous);
+    return chosen;
 }
 
 void uguigauge_CaptionBox(int x, int y, int width, int height, const char* text) {

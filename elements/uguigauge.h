@@ -5,6 +5,7 @@
 #pragma once
 
 #include "elements/element_params.h"
+#include "gui/toolkit/gui_font.h"
 
 #include <cstdint>
 
@@ -33,6 +34,13 @@ int uguigauge_ValueArcSigned(int32_t label_mode, int32_t v, int32_t angle, int32
                              int32_t a_start, int32_t a_end, const char* format, int cx, int cy,
                              int rx, int ry, int32_t s, int32_t t4, int32_t t3, int32_t t2,
                              int32_t t1, int32_t divisor, int32_t offset);
+
+// A caption keeps this many pixels to each end of its box, clear of the rounded corners.
+constexpr int UGUIGAUGE_CAPTION_MARGIN = 2;
+// The font of a caption in a box `width` wide: `font` when the text fits, else the first of
+// FONT_16B, FONT_13B, FONT_13 and FONT_10 (those not higher than `font`) in which it fits, and
+// FONT_10 when none does. The selected font is left as it was.
+const GUI_FONTDEF* uguigauge_CaptionFont(const char* text, int width, const GUI_FONTDEF* font);
 
 // Grey rounded box with the text centred in black in the current font.
 void uguigauge_CaptionBox(int x, int y, int width, int height, const char* text);

@@ -119,6 +119,11 @@ ELEMENT_PARAMS Params(const Source& s, const PageElement& e, int x, int y) {
     p.caption_font = FONT_16B;
     p.caption = e.label;
     p.ring_width = 10;
+    // The place of an empty-range report: this device's element, so it is written once.
+    const ptrdiff_t index = s.entry - g_device_list.entries.data();
+    if (index >= 0 && index < DEV_LIST_SIZE)
+        p.report_key =
+            static_cast<uint32_t>(index + 1) << 8 | static_cast<uint32_t>(e.number & 0xFF);
     return p;
 }
 
@@ -230,7 +235,8 @@ void DrawSignedGauge(const Source& s, const PageElement& e, int x, int y) {
     GUI_SetDrawColor(kGrey);
     GUI_FillRoundRectAA(X, Y + H + 5, X + W, Y + H + 25, 5);
     GUI_SetDrawColor(kBlack);
-    GUI_SelectFont(&FONT_16B);
+    // A caption wider than the plate steps down to a smaller font instead of being cut.
+    GUI_SelectFont(uguigauge_CaptionFont(e.label, W, &FONT_16B));
     GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
     GUI_PrintCenteredAt(e.label, X + W / 2, Y + H + (20 - GUI_GetFontHeight()) / 2 + 5);
 }
@@ -893,6 +899,16 @@ int DEVPAGE_DrawElements(int x, int y, const DeviceType* type, WM_HANDLE window,
     }
     entry->widgets_made = 1;
     return 0;
+}
+
+int DEVPAGE_TileSlots(const PageLayout* layout) {
+    if (layout == nullptr) return 0;
+    int slots = layout->tile_width != 0 ? 1 : 0;
+    for (int32_t i = 0; i < layout->element_count; ++i) {
+        const PageElement& e = layout->elements[i];
+        if (e.hidden == 0 && e.kind == PE_KIND_TEXT && e.divisor != 0) ++slots;
+    }
+    return slots;
 }
 
 void DEVPAGE_HideTileWidgets(DeviceEntry* entry) {

@@ -21,6 +21,12 @@ constexpr int DEVPAGE_ID_HISTORY_LAST = 386;
 int DEVPAGE_DrawElements(int x, int y, const DeviceType* type, WM_HANDLE window,
                          DeviceEntry* entry);
 
+// The page slots one tile of the layout takes: its name field (a layout without tiles, width
+// 0, has none), then one per value text that is drawn (a text with divisor 0 is refused and
+// takes none). A tile takes them whether its device is online or not, so that each tile keeps
+// its own name field and value texts when a neighbour goes offline or comes back.
+int DEVPAGE_TileSlots(const PageLayout* layout);
+
 // Hides the tile's buttons (the page paint calls it for a device that is offline; the next
 // drawing while it is online shows them again).
 void DEVPAGE_HideTileWidgets(DeviceEntry* entry);

@@ -1,6 +1,7 @@
 #include "pages/mainscreen.h"
 
 #include "base/dbg.h"
+#include "elements/element_report.h"
 #include "elements/status.h"
 #include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/draw/gui_draw.h"
@@ -186,6 +187,9 @@ void PaintPage(WM_HANDLE win) {
         DeviceEntry& entry = g_device_list.entries[size_t(i)];
         if (entry.type.load(std::memory_order_relaxed) != type) continue;
         MAINSCREEN_RefreshTileStatus(&entry);
+        // Every tile keeps its slots whether its device answers or not; an offline tile draws
+        // no value texts, and without this the later tiles' texts would move into its slots.
+        const int first_slot = g_name_field_counter;
         if (w != 0) {
             GUI_SetDrawColor(kGrey);
             GUI_DrawRoundFrame(x, kTileTop, x + w, kTileTop + h, 3, 3);
@@ -195,6 +199,7 @@ void PaintPage(WM_HANDLE win) {
             DEVPAGE_DrawElements(x, kTileTop, type, win, &entry);
         else
             DEVPAGE_HideTileWidgets(&entry);
+        g_name_field_counter = first_slot + DEVPAGE_TileSlots(type->page_layout);
         x += w + kTileGap;
     }
 }
@@ -411,6 +416,8 @@ void MAINSCREEN_DeletePages() {
     std::memset(g_name_fields, 0, sizeof g_name_fields);
     g_name_field_counter = 0;
     g_current_page = 0;
+    // The next device list is new: its empty gauge ranges are reported again.
+    ELEMENT_EmptyRangeForgetAll();
 }
 
 int MAINSCREEN_SelectedPage() {

@@ -1,6 +1,7 @@
 // The elements drawn into small frames: geometry and colours as pixels, refused records, and
 // what an element leaves in the drawing context.
 #include "elements/element.h"
+#include "elements/element_report.h"
 #include "elements/uguibattery.h"
 #include "elements/uguigauge.h"
 #include "elements/uguithermometer.h"
@@ -368,3 +369,124 @@ TEST(Pictograms, ChargingBoltBulbAndPanel) {
 }
 
 } // namespace
+
+namespace {
+
+// Frames drawn alike: every pixel equal.
+bool SamePixels(const Frame& a, const Frame& b, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+int Reports(const DebugOutput& out) {
+    int n = 0;
+    for (const std::string& line : out.lines)
+        if (line.rfind("Wrong parameters value: file elements/uguigauge", 0) == 0) ++n;
+    return n;
+}
+
+} // namespace
+
+// A range that reads 0..0 (registers the poll never reaches): a gauge with a place reports it
+// once there until the range changes, and draws exactly what an unkeyed gauge draws.
+TEST(Gauge, EmptyRangeIsReportedOncePerPlaceUntilItChanges) {
+    ELEMENT_EmptyRangeForgetAll();
+    using Draw = std::function<int(ELEMENT_PARAMS*)>;
+    const Draw forms[] = {[](ELEMENT_PARAMS* p) { return uguigauge_DrawCaptioned(p); },
+                          [](ELEMENT_PARAMS* p) { return uguigauge_DrawRange(p); },
+                          [](ELEMENT_PARAMS* p) { return uguigauge_DrawSigned(p); }};
+    uint32_t key = 0x100;
+    for (const Draw& draw : forms) {
+        ++key;
+        Frame unkeyed(120, 140);
+        {
+            DebugOutput out;
+            ELEMENT_PARAMS p = Params(10, 10, 96, 120, 30, 0, 0);
+            draw(&p);
+            EXPECT_GE(Reports(out), 1) << "without a place every drawing reports";
+        }
+        DebugOutput out;
+        for (int paint = 0; paint < 50; ++paint) {
+            Frame keyed(120, 140);
+            ELEMENT_PARAMS p = Params(10, 10, 96, 120, 30 + paint, 0, 0);
+            p.report_key = key;
+            draw(&p);
+            if (paint == 0) {
+                EXPECT_TRUE(SamePixels(keyed, unkeyed, 120, 140)) << key;
+            }
+        }
+        EXPECT_EQ(Reports(out), 1) << "key " << key;
+        // Another place with the same range reports it too.
+        {
+            Frame other(120, 140);
+            ELEMENT_PARAMS p = Params(10, 10, 96, 120, 30, 0, 0);
+            p.report_key = key + 0x1000;
+            draw(&p);
+        }
+        EXPECT_EQ(Reports(out), 2);
+        // A usable range, then the empty one again: reported anew, once.
+        for (int32_t max : {100, 0, 0, 0}) {
+            Frame again(120, 140);
+            ELEMENT_PARAMS p = Params(10, 10, 96, 120, 30, 0, max);
+            p.report_key = key;
+            draw(&p);
+        }
+        EXPECT_EQ(Reports(out), 3);
+    }
+    // A different empty range at the same place is a change as well.
+    DebugOutput out;
+    Frame f(120, 140);
+    ELEMENT_PARAMS p = Params(10, 10, 96, 120, 30, 5, 5);
+    p.report_key = key;
+    uguigauge_DrawCaptioned(&p);
+    uguigauge_DrawCaptioned(&p);
+    EXPECT_EQ(Reports(out), 1);
+    ELEMENT_EmptyRangeForgetAll();
+}
+
+TEST(Gauge, EmptyRangePlacesBeyondTheTableReportEveryTime) {
+    ELEMENT_EmptyRangeForgetAll();
+    for (uint32_t key = 1; key <= ELEMENT_REPORT_PLACES; ++key)
+        EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(key, 0, 0));
+    EXPECT_FALSE(ELEMENT_EmptyRangeReportDue(ELEMENT_REPORT_PLACES, 0, 0));
+    const uint32_t extra = ELEMENT_REPORT_PLACES + 1;
+    EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(extra, 0, 0));
+    EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(extra, 0, 0)) << "not remembered: reported again";
+    // A place that becomes usable frees its room for the next one.
+    ELEMENT_EmptyRangeForget(7);
+    EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(extra, 0, 0));
+    EXPECT_FALSE(ELEMENT_EmptyRangeReportDue(extra, 0, 0));
+    EXPECT_FALSE(ELEMENT_EmptyRangeReportDue(ELEMENT_REPORT_PLACES, 0, 0)) << "the moved place";
+    EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(0, 0, 0)) << "key 0 always reports";
+    EXPECT_TRUE(ELEMENT_EmptyRangeReportDue(0, 0, 0));
+    ELEMENT_EmptyRangeForgetAll();
+}
+
+// A caption wider than its box steps down through the smaller bold and plain fonts and is
+// drawn whole inside the box; one that fits keeps its font.
+TEST(Gauge, CaptionTooWideForItsBoxTakesASmallerFont) {
+    EXPECT_EQ(uguigauge_CaptionFont("INPUT 1", 85, &FONT_16B), &FONT_16B);
+    const GUI_FONTDEF* fitted = uguigauge_CaptionFont("Load Current", 85, &FONT_16B);
+    EXPECT_NE(fitted, &FONT_16B);
+    EXPECT_EQ(uguigauge_CaptionFont("A caption far too long for any box", 85, &FONT_16B), &FONT_10);
+    EXPECT_EQ(uguigauge_CaptionFont("Wide", 10, &FONT_13), &FONT_10) << "steps below 13 only";
+
+    Frame f(120, 140);
+    const GUI_FONTDEF* before = GUI_SelectFont(nullptr);
+    GUI_SelectFont(fitted);
+    const int text_width = GUI_GetTextWidth("Load Current");
+    GUI_SelectFont(before);
+    EXPECT_LE(text_width, 85 - 2 * UGUIGAUGE_CAPTION_MARGIN);
+    ELEMENT_PARAMS p = Params(10, 10, 85, 109, 0, 0, 100);
+    p.caption = "Load Current";
+    ASSERT_EQ(uguigauge_DrawCaptioned(&p), 0);
+    // The box: FONT_20B high, from 10 + (109 - 34) + 14 = 99. Its black text lies inside it
+    // and is as wide as the text; nothing black spills onto the frame beside it.
+    const int box_y0 = 99, box_y1 = 99 + 20;
+    EXPECT_EQ(Extent(f, 10, box_y0, 10 + 85, box_y1, kBlack) >= text_width - 2, true)
+        << Extent(f, 10, box_y0, 10 + 85, box_y1, kBlack) << " of " << text_width;
+    EXPECT_EQ(Extent(f, 0, box_y0, 9, box_y1, kBlack), 0);
+    EXPECT_EQ(Extent(f, 10 + 86, box_y0, 119, box_y1, kBlack), 0);
+}

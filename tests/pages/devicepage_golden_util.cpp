@@ -4,6 +4,7 @@
 #include "base/dbg.h"
 #include "base/queue.h"
 #include "config/settings.h"
+#include "elements/element_report.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "pages/devicepage.h"
@@ -56,6 +57,7 @@ void PageProc(WM_MSG_RECORD* msg) {
                 if (entry.type.load() != type) continue;
                 const int w = type->page_layout->tile_width;
                 const int h = type->page_layout->tile_height;
+                const int first_slot = g_name_field_counter;
                 if (w != 0) {
                     GUI_SetDrawColor(0x808080);
                     GUI_DrawRoundFrame(x, 5, x + w, 5 + h, 3, 3);
@@ -67,6 +69,7 @@ void PageProc(WM_MSG_RECORD* msg) {
                     DEVPAGE_DrawElements(x, 5, type, msg->target, &entry);
                 else
                     DEVPAGE_HideTileWidgets(&entry);
+                g_name_field_counter = first_slot + DEVPAGE_TileSlots(type->page_layout);
                 x += w + 5;
             }
             return;
@@ -110,6 +113,7 @@ void PageTest::SetUp() {
     DEV_Clear();
     QUEUE_Init();
     DEVPAGE_ResetForTests();
+    ELEMENT_EmptyRangeForgetAll();
     DEVPAGE_SetWallClockForTests(nullptr);
     std::memset(g_name_fields, 0, sizeof g_name_fields);
     std::memset(g_page_types, 0, sizeof g_page_types);

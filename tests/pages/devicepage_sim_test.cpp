@@ -5,13 +5,19 @@
 #include "base/queue.h"
 #include "comm/gateway.h"
 #include "comm/master.h"
+#include "gui/toolkit/widgets/multipage.h"
+#include "gui/toolkit/widgets/text.h"
 #include "pages/devicepage.h"
+#include "pages/mainscreen.h"
 #include "tests/pages/devicepage_golden_util.h"
+#include "tests/util/scratch.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
 
 namespace {
@@ -107,6 +113,88 @@ TEST_F(PageOnSimulator, ButtonsSwitchTheBrantAndThePageFollowsThePoll) {
     Repaint();
     EXPECT_EQ(At(lamp_x, off_y), Px(0x00FF00));
     EXPECT_EQ(At(lamp_x, auto_y), Px(0x808080));
+}
+
+// Three meters on one page, the middle one failing for a while: each tile keeps its own name
+// field and its own value text before, while and after its neighbour is offline. The page is
+// the main screen's own, painted as the program paints it.
+TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
+    ScratchFolder folder("veltra-three-meters");
+    const std::string scenario = folder.File("three-meters.scn");
+    FILE* file = std::fopen(scenario.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("11 corvo500 role=battery\n12 corvo500 role=load\n13 corvo500 role=solar\n", file);
+    std::fclose(file);
+    // A polling cycle is six requests; the search is about seventy. Unit 12 fails from request
+    // 300 to 600: well after the search, for some fifty cycles.
+    Master_SetPauseForTests(5);
+    Simulator simulator({"--scenario", scenario, "--exception", "12", "--fault-window", "300-600"});
+    ASSERT_GT(simulator.port(), 0);
+    ConnectAndSearch(simulator);
+    const int32_t units[3] = {11, 12, 13};
+    int32_t index[3] = {};
+    for (int k = 0; k < 3; ++k) {
+        index[k] = DEV_FindUnit(units[k]);
+        ASSERT_GE(index[k], 0) << units[k];
+    }
+    auto online = [&](int k) {
+        return g_device_list.entries[static_cast<size_t>(index[k])].state.load() == 1;
+    };
+
+    MAINSCREEN_ForgetForTests();
+    MAINSCREEN_CreateFrame(WM_GetRootWin());
+    MAINSCREEN_BuildPages();
+    const WM_HANDLE win = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const int pg = MAINSCREEN_PageOfWindow(win);
+    ASSERT_GE(pg, 0);
+    MULTIPAGE_ShowPage(MAINSCREEN_Multipage(), pg);
+    Exec();
+
+    // Tile k: its name field in slot 2k, its "CNT" value text (drawn on a grey box, no widget)
+    // counted in slot 2k + 1. Tiles are 220 wide with 5 between them.
+    auto check = [&](const char* phase) {
+        bool was_online[3];
+        for (int k = 0; k < 3; ++k)
+            was_online[k] = online(k);
+        WM_InvalidateWin(win);
+        Exec();
+        for (int k = 0; k < 3; ++k) {
+            const WM_HANDLE field = g_name_fields[pg][2 * k];
+            ASSERT_NE(field, 0) << phase << ": tile " << k;
+            char text[64] = "";
+            TEXT_ReadText(field, text, sizeof text);
+            EXPECT_EQ(std::string(text), "Corvo:" + std::to_string(units[k]))
+                << phase << ": tile " << k;
+            int32_t device = -1;
+            TEXT_ReadUserBytes(field, &device, sizeof device);
+            EXPECT_EQ(device, index[k]) << phase << ": tile " << k;
+            const int tile_x = 5 + k * 225;
+            EXPECT_EQ(WM_GetWindowOrgX(field) - WM_GetWindowOrgX(win), tile_x + 3) << phase;
+            EXPECT_EQ(g_name_fields[pg][2 * k + 1], 0) << phase << ": no second field on " << k;
+            // The value text's grey box on the tile of a meter that answers, nothing on the
+            // one that does not (unless its state changed during the paint).
+            if (online(k) != was_online[k]) continue;
+            const uint32_t box =
+                At(WM_GetWindowOrgX(win) + tile_x + 10 + 3, WM_GetWindowOrgY(win) + 5 + 310 + 3);
+            if (online(k))
+                EXPECT_EQ(box, Px(0x808080)) << phase << ": value text of tile " << k;
+            else
+                EXPECT_EQ(box, Px(0x000000)) << phase << ": offline tile " << k;
+        }
+        EXPECT_EQ(g_name_fields[pg][6], 0) << phase;
+    };
+
+    ASSERT_TRUE(WaitFor([&] { return online(0) && online(1) && online(2); }));
+    check("before");
+    ASSERT_TRUE(WaitFor([&] { return !online(1); }));
+    for (int paint = 0; paint < 5; ++paint) {
+        check("while offline");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_GE(debug.Count("Slave id:12 MB Error!"), 1);
+    ASSERT_TRUE(WaitFor([&] { return online(1); }));
+    check("after");
+    MAINSCREEN_ForgetForTests();
 }
 
 } // namespace

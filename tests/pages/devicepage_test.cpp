@@ -4,6 +4,8 @@
 #include "base/queue.h"
 #include "config/settings.h"
 #include "elements/keyboard.h"
+#include "elements/uguigauge.h"
+#include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/button.h"
 #include "gui/toolkit/widgets/edit.h"
 #include "gui/toolkit/widgets/text.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -714,4 +717,88 @@ TEST_F(PageTest, AnAnimationStepRepaintsOnlyItsElementAndLooksLikeAFullRepaint) 
     EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL);
     DEVPAGE_OnPageTick();
     EXPECT_EQ(DEVPAGE_RefreshArea(page, &area), DEVPAGE_REFRESH_ALL);
+}
+
+// ---- Captions, slots and reports of every layout ----
+
+namespace {
+
+// The caption plates of a layout: the captioned gauge's box and the signed gauge's plate, both
+// as wide as their element.
+bool HasCaptionPlate(const PageElement& e) {
+    return e.hidden == 0 && (e.kind == PE_KIND_GAUGE || e.kind == PE_KIND_GAUGE_SIGNED);
+}
+
+} // namespace
+
+TEST_F(PageTest, EveryCaptionOfEveryLayoutFitsItsPlate) {
+    int plates = 0;
+    for (const DeviceType* type : DeviceTypeTable) {
+        if (type == nullptr || type->page_layout == nullptr) continue;
+        const PageLayout& layout = *type->page_layout;
+        for (int32_t i = 0; i < layout.element_count; ++i) {
+            const PageElement& e = layout.elements[i];
+            if (!HasCaptionPlate(e)) continue;
+            ++plates;
+            const GUI_FONTDEF* font = uguigauge_CaptionFont(e.label, e.width, &FONT_16B);
+            const GUI_FONTDEF* before = GUI_SelectFont(font);
+            const int width = GUI_GetTextWidth(e.label);
+            GUI_SelectFont(before);
+            EXPECT_LE(width, e.width - 2 * UGUIGAUGE_CAPTION_MARGIN)
+                << layout.short_name << " (" << type->type_id << "): \"" << e.label << "\"";
+        }
+    }
+    EXPECT_GE(plates, 20) << "the walk found the gauges of the layouts";
+}
+
+// Each tile takes its slots whether its device answers or not: the online drawing of every
+// layout takes exactly the value-text slots the page keeps for an offline tile.
+TEST_F(PageTest, EveryLayoutTakesTheSameSlotsOnlineAsTheTileKeepsOffline) {
+    pagetest::ListFull();
+    std::vector<const DeviceType*> seen;
+    const int32_t count = g_device_list.device_count.load();
+    for (int32_t i = 0; i < count; ++i) {
+        DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
+        const DeviceType* type = entry.type.load();
+        if (type == nullptr || type->page_layout == nullptr) continue;
+        g_page_types[0] = type;
+        const WM_HANDLE win = WM_CreateWindowAsChild(2, 60, 798, 425, parent, 0, nullptr, 0);
+        g_name_field_counter = 0;
+        const int name_field = type->page_layout->tile_width != 0 ? 1 : 0;
+        ASSERT_EQ(DEVPAGE_DrawElements(5, 5, type, win, &entry), 0);
+        EXPECT_EQ(name_field + g_name_field_counter, DEVPAGE_TileSlots(type->page_layout))
+            << type->page_layout->short_name << " (" << type->type_id << ")";
+        WM_DeleteWindow(win);
+        std::memset(g_name_fields, 0, sizeof g_name_fields);
+        if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(DEV_TYPE_COUNT)) << "every type's layout";
+    const DeviceType* corvo = DEV_FindSearchType(500);
+    EXPECT_EQ(DEVPAGE_TileSlots(corvo->page_layout), 2); // the name field and "CNT"
+    EXPECT_EQ(DEVPAGE_TileSlots(nullptr), 0);
+}
+
+// Corvo meters read their range and limit registers (237 to 253) beyond what is polled, so
+// both gauges of each meter have an empty range: one report per meter and gauge, however
+// often the page is painted, and one more when a range came and went.
+TEST_F(PageTest, EmptyGaugeRangesAreReportedOncePerDeviceAndElement) {
+    DEV_BeginSearch();
+    const int32_t first = DEV_AppendDevice(7, DEV_FindSearchType(500));
+    DEV_AppendDevice(8, DEV_FindSearchType(500));
+    MakePage(DEV_FindSearchType(500));
+    for (int paint = 0; paint < 100; ++paint)
+        Repaint();
+    const std::string report = "Wrong parameters value: file elements/uguigauge on line";
+    EXPECT_EQ(debug.Count(report), 4) << debug.Text();
+
+    // The voltage gauge's upper end (register 241) reads a value, then 0 again.
+    RegisterCell* w = g_device_list.entries[static_cast<size_t>(first)].registers.load();
+    Reg_Set(w, 241, 16000);
+    for (int paint = 0; paint < 10; ++paint)
+        Repaint();
+    EXPECT_EQ(debug.Count(report), 4);
+    Reg_Set(w, 241, 0);
+    for (int paint = 0; paint < 10; ++paint)
+        Repaint();
+    EXPECT_EQ(debug.Count(report), 5);
 }

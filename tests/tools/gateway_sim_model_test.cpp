@@ -473,6 +473,9 @@ TEST(GatewaySimFaults, ParsesValuesUnitListsAndEveryNth) {
     ASSERT_EQ(f.schedule_count, 2);
     EXPECT_EQ(f.schedules[0].alarms, SIM_ALARM_OV | SIM_ALARM_TEMP);
     EXPECT_EQ(f.schedules[1].period_ms, 10000);
+    EXPECT_EQ(FAULT_ParseOption("--fault-window", "200-400", &f, error, sizeof error), 0);
+    EXPECT_EQ(f.window_first, 200);
+    EXPECT_EQ(f.window_last, 400);
     EXPECT_EQ(FAULT_ParseOption("--listen", "x", &f, error, sizeof error), 1);
 
     for (const auto& [name, value] :
@@ -488,6 +491,9 @@ TEST(GatewaySimFaults, ParsesValuesUnitListsAndEveryNth) {
                                                           {"--exception", "2:12"},
                                                           {"--drop-after", "0"},
                                                           {"--twice", ""},
+                                                          {"--fault-window", "400-200"},
+                                                          {"--fault-window", "0-5"},
+                                                          {"--fault-window", "7"},
                                                           {"--delay", nullptr}}) {
         EXPECT_EQ(FAULT_ParseOption(name, value, &f, error, sizeof error), -1)
             << name << " " << (value ? value : "(none)");
@@ -539,6 +545,16 @@ TEST(GatewaySimFaults, StrikesSchedulesAndHeaderChanges) {
     EXPECT_EQ(mangled(longer)[9], 0x08) << "the data stays";
     EXPECT_FALSE(FAULT_ChangesBytes(SimFaults{}, 1));
     EXPECT_TRUE(FAULT_ChangesBytes(longer, 1));
+
+    // Without a window every request is in it; with one, its two ends are inside.
+    EXPECT_TRUE(FAULT_InWindow(SimFaults{}, 1));
+    SimFaults window;
+    window.window_first = 10;
+    window.window_last = 20;
+    EXPECT_FALSE(FAULT_InWindow(window, 9));
+    EXPECT_TRUE(FAULT_InWindow(window, 10));
+    EXPECT_TRUE(FAULT_InWindow(window, 20));
+    EXPECT_FALSE(FAULT_InWindow(window, 21));
 }
 
 TEST(GatewaySimOptions, ParsesTheCommandLine) {

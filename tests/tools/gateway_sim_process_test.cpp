@@ -181,6 +181,20 @@ TEST(GatewaySimProcess, AbsentUnitAndOtherRefusalsAreExceptions) {
     EXPECT_EQ(client.Read(1, 0, 126, v), -1);
 }
 
+TEST(GatewaySimProcess, FaultsStrikeOnlyInsideTheirWindow) {
+    Simulator sim({"--exception", "2", "--fault-window", "3-4"});
+    ASSERT_GT(sim.port(), 0) << sim.ready_line();
+    Client client(sim.port());
+    uint16_t v = 0;
+    EXPECT_EQ(client.Read(2, 0, 1, &v), 1); // requests 1 and 2: before the window
+    EXPECT_EQ(client.Read(2, 0, 1, &v), 1);
+    EXPECT_EQ(client.Read(2, 0, 1, &v), -1); // 3 and 4: inside
+    EXPECT_EQ(client.error, EMBXSFAIL);
+    EXPECT_EQ(client.Read(2, 0, 1, &v), -1);
+    EXPECT_EQ(client.Read(2, 0, 1, &v), 1); // 5: after it, the unit answers again
+    EXPECT_EQ(v, 1024);                     // the RV100/30's type id
+}
+
 TEST(GatewaySimProcess, WriteWithByteCountAtOddsWithItsQuantityIsRefused) {
     Simulator sim({});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
@@ -465,7 +479,7 @@ TEST(GatewaySimProcess, BadArgumentsAndHelp) {
     for (const char* word : {"--listen", "--port", "--scenario", "--clock-speed", "--drop-after",
                              "--split", "--silent", "--late", "--wrong-tid", "--junk", "--twice",
                              "--bad-protocol", "--wrong-unit", "--length-zero", "--length-long",
-                             "--exception", "--alarm", "listening on"}) {
+                             "--exception", "--alarm", "--fault-window", "listening on"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }

@@ -78,7 +78,8 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
     };
     bool known = option == "--drop-after" || option == "--delay" || option == "--late" ||
                  option == "--split" || option == "--split-pause" || option == "--silent" ||
-                 option == "--junk" || option == "--exception" || option == "--alarm";
+                 option == "--junk" || option == "--exception" || option == "--alarm" ||
+                 option == "--fault-window";
     for (const EveryOption& o : kEveryOptions)
         known = known || option == o.name;
     if (!known) return 1;
@@ -118,6 +119,13 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
               Number(head.substr(colon + 1), 1, 11, &faults->exception_code)) &&
              (slash == std::string_view::npos ||
               Number(text.substr(slash + 1), 1, 1000000, &faults->exception_every));
+    } else if (option == "--fault-window") {
+        // FIRST-LAST, requests counted from 1
+        const size_t dash = text.find('-');
+        ok = dash != std::string_view::npos &&
+             Number(text.substr(0, dash), 1, 1000000000, &faults->window_first) &&
+             Number(text.substr(dash + 1), 1, 1000000000, &faults->window_last) &&
+             faults->window_first <= faults->window_last;
     } else if (option == "--alarm") {
         // UNIT:KIND[+KIND...][:PERIOD_MS]
         if (faults->schedule_count >= SIM_MAX_ALARM_SCHEDULES) {
@@ -166,6 +174,12 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
 
 bool FAULT_Strikes(int every, uint64_t n) {
     return every > 0 && n > 0 && n % static_cast<uint64_t>(every) == 0;
+}
+
+bool FAULT_InWindow(const SimFaults& faults, uint64_t n) {
+    if (faults.window_first == 0 && faults.window_last == 0) return true;
+    return n >= static_cast<uint64_t>(faults.window_first) &&
+           n <= static_cast<uint64_t>(faults.window_last);
 }
 
 uint32_t FAULT_AlarmsAt(const SimFaults& faults, int unit_id, int64_t elapsed_ms) {

@@ -41,6 +41,9 @@ struct SimFaults {
     int exception_every = 0;
     std::array<SimAlarmSchedule, SIM_MAX_ALARM_SCHEDULES> schedules{};
     int schedule_count = 0;
+    // The request faults strike only requests window_first to window_last; 0 and 0: all.
+    int window_first = 0;
+    int window_last = 0;
 };
 
 // Parses the value of one fault option ("--delay" with "200/5", ...) into the faults. 0 when
@@ -50,6 +53,10 @@ int FAULT_ParseOption(const char* name, const char* value, SimFaults* faults, ch
 
 // True when a fault that strikes every `every`-th request strikes request number n (from 1).
 bool FAULT_Strikes(int every, uint64_t n);
+
+// True when request n lies in the fault window (always, without a window). Outside it no
+// request fault strikes; the alarm schedules and --drop-after go on.
+bool FAULT_InWindow(const SimFaults& faults, uint64_t n);
 
 // The alarms a unit is in at the given milliseconds since start, by its schedules.
 uint32_t FAULT_AlarmsAt(const SimFaults& faults, int unit_id, int64_t elapsed_ms);

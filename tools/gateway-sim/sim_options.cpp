@@ -50,6 +50,9 @@ without /N it strikes every request):
                        drive the device at UNIT into alarm and out again: off for one period,
                        on for the next (default 10000 ms). KINDS: ov, uv, temp, joined by +
                        (e.g. 3:ov+temp:5000). Repeatable, up to 16 times.
+  --fault-window FIRST-LAST
+                       the faults above (not --drop-after or --alarm) strike only requests
+                       FIRST to LAST, counted as they count (e.g. 200-400)
 
 Scenario file: one device per line, "UNIT TYPE [KEY=VALUE ...]", "#" starts a comment.
 TYPE is a type id or one of quill, rv100, rv140, rv75, celton, celtonactive, celtonv2,

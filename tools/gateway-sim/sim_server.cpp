@@ -180,7 +180,9 @@ uint16_t Word(const uint8_t* p) {
 // Answers one request; false when the connection should end.
 bool Handle(modbus_t* ctx, const int pair[2], int client, const uint8_t* query, int length,
             uint64_t n, const SimOptions& options, const SimScenario& scenario) {
-    const SimFaults& faults = options.faults;
+    // Request faults strike only inside the fault window; the alarms keep their schedule.
+    static const SimFaults kNoFaults{};
+    const SimFaults& faults = FAULT_InWindow(options.faults, n) ? options.faults : kNoFaults;
     const int unit = query[6];
     const int function = query[7];
     if (faults.silent_units.test(static_cast<size_t>(unit)) &&
@@ -207,7 +209,7 @@ bool Handle(modbus_t* ctx, const int pair[2], int client, const uint8_t* query, 
         const double now = SimTime();
         WORLD_Advance(&g_world, scenario, now);
         device->alarms =
-            FAULT_AlarmsAt(faults, unit, static_cast<int64_t>(ElapsedSeconds() * 1000));
+            FAULT_AlarmsAt(options.faults, unit, static_cast<int64_t>(ElapsedSeconds() * 1000));
         SIMDEV_Refresh(device, g_world, now);
         reply.mapping = &g_mappings[static_cast<size_t>(index)];
         if (function == MODBUS_FC_WRITE_MULTIPLE_REGISTERS) {
