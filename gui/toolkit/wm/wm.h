@@ -40,8 +40,8 @@ struct WM_KEY_EVENT {
 // (WM_CF_DRAG_X / WM_CF_DRAG_Y) that no window below it used the turn for is moved by the
 // manager itself.
 struct WM_WHEEL_EVENT {
-    int32_t x;    // the pointer in the receiving window's coordinates
-    int32_t y;
+    int32_t x;    // the pointer, in the receiving window's coordinates
+    int32_t y;    // (each window gets its own)
     int32_t dx;   // notches to the right
     int32_t dy;   // notches away from the user (towards the start of a list)
     int32_t used; // set to 1 by the window that used the turn: it goes no further

@@ -383,7 +383,8 @@ TEST_F(DropTest, TheWheelScrollsTheOpenListWhereverThePointerIsAndAChoiceFollows
     ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
     const WM_HANDLE list = DROPDOWN_GetListbox(drop);
     EXPECT_EQ(At(42, ItemY(0)), Px(0xD77800)); // the selected item 0, in the focus colour
-    Wheel(100, ItemY(2), -2); // over the list
+    // Over the list.
+    Wheel(100, ItemY(2), -2);
     EXPECT_EQ(LISTBOX_TopLine(list), 2 * WM_WHEEL_LINES);
     Wheel(600, 400, -1); // beside it, over the catcher
     EXPECT_EQ(LISTBOX_TopLine(list), 3 * WM_WHEEL_LINES);
