@@ -1,7 +1,6 @@
 // The main screen: which device pages exist and in which order, their widths and motion (by
-// drag and by the mouse wheel), the tile frames and name fields of the page paint, naming a
-// device from the computer's keyboard, the information list under the wheel, and the rebuild
-// after a lost gateway.
+// drag and by the mouse wheel), the tile frames and name fields of the page paint, the
+// information list under the wheel, and the rebuild after a lost gateway.
 #include "tests/pages/devicepage_golden_util.h"
 
 #include "gui/host/host.h"
@@ -12,8 +11,6 @@
 #include "gui/toolkit/widgets/edit.h"
 #include "pages/info.h"
 #include "pages/mainscreen.h"
-
-#include <SDL_keycode.h>
 
 #include <cstring>
 #include <cstdio>
@@ -196,47 +193,6 @@ TEST_F(MainScreenTest, TheWheelScrollsTheInformationListAndNothingBehindIt) {
     Click(35, 445); // close
     Wheel(400, 300, -1);
     EXPECT_EQ(WM_GetWindowOrgX(corvo), page_x - WM_WHEEL_PIXELS);
-}
-
-TEST_F(MainScreenTest, ANameTypedOnTheComputersKeyboardIsTakenWithEnterAndDroppedWithEscape) {
-    DEV_BeginSearch();
-    const int32_t celton = AddCelton(7);
-    Build();
-    Show(DEV_TYPE_CELTON);
-    const int pg = PageOf(DEV_TYPE_CELTON);
-    const WM_HANDLE field = g_name_fields[pg][0];
-    ASSERT_NE(field, 0);
-    const int fx = WM_GetWindowOrgX(field) + 20;
-    const int fy = WM_GetWindowOrgY(field) + 10;
-    auto type = [](const char* text) {
-        for (const char* c = text; *c != '\0'; ++c) {
-            const char one[2] = {*c, '\0'};
-            HOST_TextInput(one);
-        }
-    };
-    auto press = [this](SDL_Scancode scancode, SDL_Keycode keycode) {
-        HOST_KeyDown(scancode, keycode, KMOD_NONE);
-        HOST_KeyUp(scancode, keycode, KMOD_NONE);
-        Exec();
-    };
-
-    Click(fx, fy);
-    ASSERT_NE(KEYBOARD_Handle(), 0);
-    press(SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE); // "Celton" loses its n
-    type("ic");
-    press(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-    EXPECT_EQ(KEYBOARD_Handle(), 0);
-    EXPECT_STREQ(g_device_list.entries[size_t(celton)].custom_name, "");
-    EXPECT_EQ(FieldText(pg, 0), "Celton:7");
-
-    Click(fx, fy);
-    ASSERT_NE(KEYBOARD_Handle(), 0);
-    press(SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE);
-    type("ic");
-    press(SDL_SCANCODE_RETURN, SDLK_RETURN);
-    EXPECT_EQ(KEYBOARD_Handle(), 0);
-    EXPECT_STREQ(g_device_list.entries[size_t(celton)].custom_name, "Celtoic");
-    EXPECT_EQ(FieldText(pg, 0), "Celtoic:7");
 }
 
 TEST_F(MainScreenTest, NameFieldsShowTheNameWithTheUnitIdExceptForTheDisplayGroup) {
