@@ -17,6 +17,8 @@ constexpr GUI_COLOUR kFrame = 0x1AC39D;
 constexpr GUI_COLOUR kFramePressed = 0x275BEA;
 constexpr GUI_COLOUR kKeyFill = 0x613600;
 constexpr int kKeyTextMax = 3; // the space bar's six underscores show as three
+constexpr int kEnter = 13;
+constexpr int kEscape = 27;
 
 // ---- The two button pictures ---------------------------------------------------------------
 
@@ -253,13 +255,24 @@ void DialogProc(WM_MSG_RECORD* msg) {
             if (msg->data.v == WM_NOTIFICATION_RELEASED)
                 OnReleased(msg->target, WM_GetWinId(msg->source));
             return;
+        case WM_MSG_KEY: {
+            // The edit field passes Enter and Escape on: the computer's keyboard confirms and
+            // cancels like the check mark and the arrow. Once closed, a held key's repeats and
+            // its release do nothing more here.
+            const auto* key = static_cast<const WM_KEY_EVENT*>(msg->data.p);
+            if (key == nullptr || (key->key != kEnter && key->key != kEscape)) break;
+            if (key->pressed_cnt > 0 && msg->target == g_dialog)
+                OnReleased(msg->target, key->key == kEnter ? KEYBOARD_ID_CONFIRM
+                                                           : KEYBOARD_ID_CANCEL);
+            return;
+        }
         case WM_MSG_DELETE:
             if (msg->target == g_dialog) g_dialog = 0;
             return;
         default:
-            WM_FallbackProc(msg);
-            return;
+            break;
     }
+    WM_FallbackProc(msg);
 }
 
 } // namespace

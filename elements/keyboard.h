@@ -1,7 +1,7 @@
 // The on-screen keyboard: a full-screen dialog with an edit field, digit and letter keys in a
 // German layout (z in the first row, y in the third), shift, backspace, clear, a space bar and
 // cancel and confirm buttons. Only one keyboard is open at a time; typing on the real
-// keyboard reaches the edit field as well.
+// keyboard reaches the edit field as well, and its Enter confirms and Escape cancels.
 #pragma once
 
 #include "gui/toolkit/draw/gui_draw.h"

@@ -99,6 +99,26 @@ void QueueKeyLocked(int key, int pressed) {
     QueueLocked(event);
 }
 
+// Turns at one place add up while the toolkit has not taken them yet, so a fast spin of the
+// wheel takes one queue entry.
+void QueueWheelLocked(int x, int y, int dx, int dy) {
+    if (g_input.count > 0) {
+        HOST_InputEvent& newest =
+            g_input.events[(g_input.head + g_input.count - 1) % HOST_INPUT_CAPACITY];
+        if (newest.kind == HOST_INPUT_WHEEL && newest.pointer.x == x && newest.pointer.y == y) {
+            newest.wheel_x = std::clamp(newest.wheel_x + dx, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+            newest.wheel_y = std::clamp(newest.wheel_y + dy, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+            return;
+        }
+    }
+    HOST_InputEvent event{};
+    event.kind = HOST_INPUT_WHEEL;
+    event.pointer = HOST_PointerState{x, y, 0};
+    event.wheel_x = dx;
+    event.wheel_y = dy;
+    QueueLocked(event);
+}
+
 void DeliverPointerLocked() {
     HOST_PointerState states[2];
     const int count = HOST_DeliverPointer(&g_input.delivery, states);
@@ -370,6 +390,16 @@ void HOST_MouseEvent(int client_x, int client_y, unsigned buttons, bool double_c
     g_input.delivery.stored =
         HOST_TranslatePointer(client_x, client_y, buttons, double_click, HOST_XSIZE, HOST_YSIZE);
     DeliverPointerLocked();
+}
+
+void HOST_MouseWheel(int client_x, int client_y, int dx, int dy) {
+    dx = std::clamp(dx, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+    dy = std::clamp(dy, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+    const HOST_PointerState at =
+        HOST_TranslatePointer(client_x, client_y, 0, false, HOST_XSIZE, HOST_YSIZE);
+    if (at.x < 0 || (dx == 0 && dy == 0)) return;
+    std::lock_guard<std::mutex> guard(g_input.mutex);
+    QueueWheelLocked(at.x, at.y, dx, dy);
 }
 
 void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers) {

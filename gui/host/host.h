@@ -113,8 +113,9 @@ int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int
 // The window stores mouse and keyboard input; the toolkit takes it from a queue in its exec
 // cycle (HOST_PollInput), in the order it happened. Pointer states reach the queue in two
 // steps (the state, then its touch view with -1, -1 when nothing is pressed); a pointer state
-// equal to the last one queued is dropped. When the queue is full the oldest event is dropped
-// (the newest input is what the user is doing now) and counted.
+// equal to the last one queued is dropped. A wheel turn right after another at the same place
+// adds to it instead of taking a second entry. When the queue is full the oldest event is
+// dropped (the newest input is what the user is doing now) and counted.
 
 struct HOST_PointerState {
     int32_t x; // display pixels; -1, -1 outside the display
@@ -123,14 +124,19 @@ struct HOST_PointerState {
     bool operator==(const HOST_PointerState&) const = default;
 };
 
-enum HOST_InputKind : uint8_t { HOST_INPUT_POINTER, HOST_INPUT_KEY };
+enum HOST_InputKind : uint8_t { HOST_INPUT_POINTER, HOST_INPUT_KEY, HOST_INPUT_WHEEL };
 
 struct HOST_InputEvent {
     HOST_InputKind kind;
-    HOST_PointerState pointer; // HOST_INPUT_POINTER
+    HOST_PointerState pointer; // HOST_INPUT_POINTER; HOST_INPUT_WHEEL: where (pressed 0)
     int key;                   // HOST_INPUT_KEY: the key code
     int pressed;               // HOST_INPUT_KEY: 1 down, 0 up
+    int wheel_x;               // HOST_INPUT_WHEEL: notches to the right
+    int wheel_y;               // HOST_INPUT_WHEEL: notches away from the user (up)
 };
+
+// A wheel event's notches are kept within this many either way.
+constexpr int HOST_WHEEL_MAX = 100;
 
 constexpr int HOST_INPUT_CAPACITY = 256;
 
@@ -149,6 +155,10 @@ constexpr unsigned HOST_BUTTON_LEFT = 1;
 constexpr unsigned HOST_BUTTON_RIGHT = 2;
 constexpr unsigned HOST_BUTTON_MIDDLE = 4;
 void HOST_MouseEvent(int client_x, int client_y, unsigned buttons, bool double_click);
+// A turn of the mouse wheel (dy notches away from the user, dx notches to the right) with the
+// pointer at a display position. Outside the display, or with no notches, nothing is queued.
+// The SDL window calls this for every wheel event; headless tests call it to inject.
+void HOST_MouseWheel(int client_x, int client_y, int dx, int dy);
 // Keyboard input as SDL reports it: key down and up with the SDL scancode, key code and
 // modifier mask, and text input (UTF-8). The SDL window calls these; headless tests inject.
 void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers);

@@ -136,6 +136,15 @@ void HandleEvent(const SDL_Event& event) {
             MouseEvent(event.button.x, event.button.y, false);
             if (event.button.button == SDL_BUTTON_LEFT) SDL_CaptureMouse(SDL_FALSE);
             break;
+        case SDL_MOUSEWHEEL: {
+            // X11 reports each notch of buttons 4 to 7 as one step; "natural scrolling"
+            // devices report the steps reversed.
+            const int sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+            HOST_MouseWheel(HOST_WindowToDisplay(event.wheel.mouseX, HOST_DISPLAY_X0, g_scale),
+                            HOST_WindowToDisplay(event.wheel.mouseY, HOST_DISPLAY_Y0, g_scale),
+                            sign * event.wheel.x, sign * event.wheel.y);
+            break;
+        }
         case SDL_KEYDOWN:
             if (event.key.keysym.sym == SDLK_F12) {
                 if (!event.key.repeat) WriteScreenshot();

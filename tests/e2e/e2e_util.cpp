@@ -194,6 +194,13 @@ void ProgramSession::Drag(int x0, int y0, int x1, int y1) {
     XVFB_Run("xdotool mouseup 1");
 }
 
+void ProgramSession::Wheel(int x, int y, int notches) {
+    if (notches == 0) return;
+    xvfb_.MovePointer(window_.x + 1 + x, window_.y + 1 + y);
+    XVFB_Run("xdotool click --repeat " + std::to_string(notches > 0 ? notches : -notches) +
+             " --delay 20 " + (notches > 0 ? "4" : "5"));
+}
+
 void ProgramSession::Keys(const std::string& arguments) {
     XVFB_Run("xdotool " + arguments);
 }

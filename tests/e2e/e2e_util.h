@@ -53,6 +53,9 @@ class ProgramSession {
     bool WaitFor(const std::function<bool()>& check, int seconds = 30);
     void Click(int x, int y);
     void Drag(int x0, int y0, int x1, int y1);
+    // Turns the mouse wheel with the pointer at (x, y): notches away from the user (X button
+    // 4) when positive, towards the user (button 5) when negative.
+    void Wheel(int x, int y, int notches);
     void Keys(const std::string& xdotool_arguments);
     // Writes the last screenshot's display area as a PNG into the build folder.
     void SaveScreen(const std::string& name) const;

@@ -1,11 +1,13 @@
 // A user's session with the real program: the language buttons on the connect page store the
-// language, F12 writes the screen into the data folder, and a page wider than the screen
-// follows a drag and comes back with the opposite one.
+// language, F12 writes the screen into the data folder, a page wider than the screen follows a
+// drag and comes back with the opposite one, and the mouse wheel moves it as well; a name typed
+// on the computer's keyboard is taken with Enter and dropped with Escape.
 #include "tests/e2e/e2e_util.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -106,6 +108,55 @@ TEST(UserSession, LanguageButtonsScreenshotKeyAndDraggingAWidePage) {
         },
         10))
         << "the page did not come back";
+
+    // Two notches of the wheel towards the user move it 200 pixels to the left, two away from
+    // the user bring it back.
+    session.Wheel(400, 300, -2);
+    std::vector<int> wheeled;
+    const auto moved_by_200 = [&] {
+        wheeled = TileEdges(session);
+        for (int edge : before)
+            if (edge - 200 > 0 &&
+                std::find(wheeled.begin(), wheeled.end(), edge - 200) == wheeled.end())
+                return false;
+        return !wheeled.empty() && wheeled != before;
+    };
+    EXPECT_TRUE(session.WaitFor(moved_by_200, 10)) << "the wheel did not move the page";
+    session.Wheel(400, 300, 2);
+    EXPECT_TRUE(session.WaitFor(
+        [&] {
+            back = TileEdges(session);
+            return back == before;
+        },
+        10))
+        << "the page did not come back with the wheel";
+
+    // The second meter's name field opens the keyboard; Enter takes the name typed on the
+    // computer's keyboard, and it is in the names file at once.
+    ASSERT_GE(before.size(), 2u);
+    const auto names_file_has = [&](const std::string& text) {
+        for (const auto& entry : e2e::fs::directory_iterator(session.DataFolder()))
+            if (entry.path().filename().string().rfind("conf", 0) == 0 &&
+                e2e::ReadFile(entry.path()).find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+    const auto keyboard_shown = [&] { return TileEdges(session).empty(); };
+    session.Click(before[1] + 20, kNameRowY);
+    ASSERT_TRUE(session.WaitFor(keyboard_shown, 10)) << "no keyboard";
+    session.Keys("key --delay 30 BackSpace BackSpace BackSpace BackSpace BackSpace");
+    session.Keys("type --delay 30 Meter");
+    session.Keys("key Return");
+    EXPECT_TRUE(session.WaitFor([&] { return names_file_has("CNAME=Meter"); }, 10))
+        << "Enter did not take the name";
+    EXPECT_TRUE(session.WaitFor([&] { return TileEdges(session) == before; }, 10));
+    session.Click(before[0] + 20, kNameRowY);
+    ASSERT_TRUE(session.WaitFor(keyboard_shown, 10)) << "no keyboard";
+    session.Keys("type --delay 30 Dropped");
+    session.Keys("key Escape");
+    EXPECT_TRUE(session.WaitFor([&] { return TileEdges(session) == before; }, 10))
+        << "Escape did not close the keyboard";
+    EXPECT_FALSE(names_file_has("Dropped"));
 
     EXPECT_TRUE(session.Alive());
     EXPECT_EQ(session.Stop(), 0);

@@ -1,4 +1,5 @@
-// The on-screen keyboard driven by pointer presses on its keys, as a user would.
+// The on-screen keyboard driven by pointer presses on its keys, as a user would, and by the
+// computer's keyboard through the host.
 #include "tests/gui/toolkit/widget_test_util.h"
 
 #include "elements/keyboard.h"
@@ -6,6 +7,8 @@
 #include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/widgets/button.h"
 #include "gui/toolkit/widgets/edit.h"
+
+#include <SDL_keycode.h>
 
 #include <string>
 #include <vector>
@@ -194,6 +197,45 @@ TEST_F(KeyboardTest, TypingOnTheRealKeyboardReachesTheField) {
     Type("q"); // the pointer keys give the focus back to the field
     Key('.');
     EXPECT_EQ(Text(), "Hiq.");
+}
+
+// A key of the computer's keyboard as the SDL window hands it over: key down, the text it
+// types (if any), key up.
+void HostKey(SDL_Scancode scancode, SDL_Keycode keycode, const char* text = nullptr) {
+    HOST_KeyDown(scancode, keycode, KMOD_NONE);
+    if (text != nullptr) HOST_TextInput(text);
+    HOST_KeyUp(scancode, keycode, KMOD_NONE);
+}
+
+TEST_F(KeyboardTest, EnterConfirmsAndEscapeCancelsLikeTheCheckMarkAndTheArrow) {
+    const WM_HANDLE dialog = Open(30, "ab");
+    HostKey(SDL_SCANCODE_C, SDLK_c, "c");
+    HostKey(SDL_SCANCODE_RETURN, SDLK_RETURN);
+    Exec();
+    ASSERT_EQ(g_done.size(), 1u);
+    EXPECT_EQ(g_done[0].text, "abc");
+    EXPECT_EQ(g_done[0].owner, parent);
+    EXPECT_FALSE(WM_IsWindow(dialog));
+    EXPECT_EQ(KEYBOARD_Handle(), 0);
+
+    const WM_HANDLE second = Open(30, "xyz");
+    Type("q");
+    HostKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+    Exec();
+    EXPECT_EQ(g_done.size(), 1u);
+    EXPECT_FALSE(WM_IsWindow(second));
+    EXPECT_EQ(At(400, 300), Px(0x303030)); // what lay beneath is shown again
+
+    // A held Enter repeats its press: the name is taken once, and the keypad's Enter is Enter.
+    Open(30, "once");
+    HOST_KeyDown(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NONE);
+    HOST_KeyDown(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NONE);
+    HOST_KeyDown(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NONE);
+    HOST_KeyUp(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_NONE);
+    Exec();
+    ASSERT_EQ(g_done.size(), 2u);
+    EXPECT_EQ(g_done[1].text, "once");
+    EXPECT_EQ(KEYBOARD_Handle(), 0);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
-// The main screen: which device pages exist and in which order, their widths and motion, the
-// tile frames and name fields of the page paint, and the rebuild after a lost gateway.
+// The main screen: which device pages exist and in which order, their widths and motion (by
+// drag and by the mouse wheel), the tile frames and name fields of the page paint, the
+// information list under the wheel, and the rebuild after a lost gateway.
 #include "tests/pages/devicepage_golden_util.h"
 
+#include "gui/host/host.h"
+#include "gui/toolkit/widgets/listbox.h"
 #include "gui/toolkit/widgets/multipage.h"
 #include "gui/toolkit/widgets/text.h"
 #include "elements/keyboard.h"
@@ -116,6 +119,80 @@ TEST_F(MainScreenTest, PagesWiderThanTheScreenAreDraggedSideways) {
     // The pages lie below the tab row and only the selected one is shown.
     EXPECT_TRUE(WM_IsVisible(g_page_windows[0]));
     EXPECT_FALSE(WM_IsVisible(corvo));
+}
+
+TEST_F(MainScreenTest, TheWheelMovesAWidePageSidewaysJustAsADragDoes) {
+    WM_EnableMotion(1);
+    pagetest::ListWide();
+    Build();
+    Show(DEV_TYPE_CELTON);
+    const WM_HANDLE celton = g_page_windows_by_type[DEV_TYPE_CELTON];
+    const int narrow_x = WM_GetWindowOrgX(celton);
+    Wheel(400, 300, -1); // a page that fits stays where it is
+    EXPECT_EQ(WM_GetWindowOrgX(celton), narrow_x);
+
+    Show(DEV_TYPE_CORVO_500);
+    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const int start = WM_GetWindowOrgX(corvo);
+    // Over a tile's name field: the field has no use for the wheel, its page moves.
+    const WM_HANDLE field = g_name_fields[PageOf(DEV_TYPE_CORVO_500)][0];
+    Wheel(WM_GetWindowOrgX(field) + 20, WM_GetWindowOrgY(field) + 10, -1);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), start - WM_WHEEL_PIXELS);
+    const std::vector<uint32_t> wheeled = Shown();
+    EXPECT_EQ(KEYBOARD_Handle(), 0); // a turn over the name field is no touch on it
+
+    // The same distance dragged by hand gives the same picture.
+    Wheel(400, 300, 1);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), start);
+    Pointer(600, 420, 1);
+    Pointer(500, 420, 1);
+    now_ms += 500; // a slow release: no glide
+    Pointer(500, 420, 0);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), start - WM_WHEEL_PIXELS);
+    EXPECT_TRUE(Shown() == wheeled) << "the wheel and the drag show different pictures";
+
+    // Bounded like the drag: the last tile ends at the right edge.
+    Wheel(400, 300, -50);
+    const WM_HANDLE client = WM_GetParentWin(corvo);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo) + WM_GetWindowSizeX(corvo),
+              WM_GetWindowOrgX(client) + WM_GetWindowSizeX(client));
+    Wheel(400, 300, 50);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), start);
+}
+
+TEST_F(MainScreenTest, TheWheelScrollsTheInformationListAndNothingBehindIt) {
+    WM_EnableMotion(1);
+    pagetest::ListWide();
+    Build();
+    Show(DEV_TYPE_CORVO_500);
+    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const int page_x = WM_GetWindowOrgX(corvo);
+    for (int i = 0; i < 60; ++i)
+        INFO_AddLine(("Found: Corvo at unit " + std::to_string(i)).c_str());
+    Click(770, 30); // the "i" button
+    ASSERT_TRUE(WM_IsVisible(INFO_Window()));
+    const WM_HANDLE list = INFO_List();
+    const int newest_top = LISTBOX_TopLine(list);
+    ASSERT_GT(newest_top, 0);
+    // The newest line is selected and shown in the bottom row (20 pixels a line from y = 86).
+    const int bottom_row_y = 86 + (60 - 1 - newest_top) * 20 + 10;
+    EXPECT_EQ(At(6, bottom_row_y), Px(0x808080));
+
+    Wheel(400, 200, 2); // away from the user: back to older lines
+    EXPECT_EQ(LISTBOX_TopLine(list), newest_top - 2 * WM_WHEEL_LINES);
+    EXPECT_EQ(LISTBOX_Selected(list), 59);
+    EXPECT_EQ(At(6, bottom_row_y), Px(0x000000));
+    // Beside the list the window is modal: the page behind it does not move.
+    Wheel(400, 30, -3);
+    Wheel(400, 450, -3);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), page_x);
+    EXPECT_EQ(LISTBOX_TopLine(list), newest_top - 2 * WM_WHEEL_LINES);
+    Wheel(400, 200, -9);
+    EXPECT_EQ(LISTBOX_TopLine(list), newest_top);
+    EXPECT_EQ(At(6, bottom_row_y), Px(0x808080));
+    Click(35, 445); // close
+    Wheel(400, 300, -1);
+    EXPECT_EQ(WM_GetWindowOrgX(corvo), page_x - WM_WHEEL_PIXELS);
 }
 
 TEST_F(MainScreenTest, NameFieldsShowTheNameWithTheUnitIdExceptForTheDisplayGroup) {

@@ -100,19 +100,35 @@ void Select(WM_HANDLE win, int index) {
     WIDGET__Notify(win, WIDGET_TYPE_DROPDOWN, WM_NOTIFICATION_CHANGED);
 }
 
-// The catcher: a press anywhere outside the open list closes it.
+// The drop-down whose open list the catcher holds.
+WM_HANDLE LayerOwner(WM_HANDLE layer) {
+    WM_HANDLE owner = 0;
+    if (const void* p = GUI_ALLOC__Peek(layer))
+        std::memcpy(&owner, static_cast<const uint8_t*>(p) + sizeof(WM_Obj), sizeof owner);
+    return owner;
+}
+
+// The catcher: a press anywhere outside the open list closes it; the wheel anywhere scrolls
+// the open list.
 void LayerProc(WM_MSG_RECORD* msg) {
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             return;
+        case WM_MSG_WHEEL: {
+            auto* wheel = static_cast<WM_WHEEL_EVENT*>(msg->data.p);
+            if (wheel == nullptr) return;
+            wheel->used = 1;
+            const DropObj* obj = Own(LayerOwner(msg->target));
+            if (obj == nullptr || obj->list == 0) return;
+            WM_MSG_RECORD forward{};
+            forward.msg_id = WM_MSG_WHEEL;
+            forward.data.p = wheel;
+            WM__SendMessage(obj->list, &forward);
+            return;
+        }
         case WM_MSG_POINTER: {
             const auto* state = static_cast<const WM_POINTER_STATE*>(msg->data.p);
-            WM_HANDLE owner = 0;
-            if (const void* p = GUI_ALLOC__Peek(msg->target);
-                p != nullptr && state != nullptr && state->pressed) {
-                std::memcpy(&owner, static_cast<const uint8_t*>(p) + sizeof(WM_Obj), sizeof owner);
-                Collapse(owner);
-            }
+            if (state != nullptr && state->pressed) Collapse(LayerOwner(msg->target));
             return;
         }
         case WM_MSG_NOTIFY_PARENT:

@@ -1,6 +1,7 @@
 // Drop-down list: a closed field showing the selected item; pressing it opens a list below it
 // (or above, when the display ends first). Choosing an enabled item selects it and closes the
-// list; a change of the selection is told as WM_NOTIFICATION_CHANGED (4).
+// list; a change of the selection is told as WM_NOTIFICATION_CHANGED (4). While the list is
+// open the mouse wheel scrolls it wherever the pointer is.
 #pragma once
 
 #include "gui/toolkit/wm/wm.h"

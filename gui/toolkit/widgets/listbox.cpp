@@ -189,6 +189,19 @@ bool OnKey(WM_HANDLE win, ListObj* obj, const WM_KEY_EVENT* key) {
     return false;
 }
 
+// The wheel moves the lines shown, not the selection; a list takes every vertical turn, also
+// at its ends, so the window behind it stays where it is.
+void OnWheel(WM_HANDLE win, ListObj* obj, WM_WHEEL_EVENT* wheel) {
+    if (wheel == nullptr || wheel->dy == 0) return;
+    wheel->used = 1;
+    if (WIDGET__IsDisabled(&obj->w)) return;
+    const int top = obj->top;
+    obj->top -= wheel->dy * WM_WHEEL_LINES;
+    UpdateScrollbar(win);
+    obj = Own(win);
+    if (obj != nullptr && obj->top != top) WM_InvalidateWin(win);
+}
+
 void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     ListObj* obj = Own(win);
@@ -200,6 +213,9 @@ void Proc(WM_MSG_RECORD* msg) {
             return;
         case WM_MSG_POINTER:
             OnPointer(win, obj, static_cast<const WM_POINTER_STATE*>(msg->data.p));
+            return;
+        case WM_MSG_WHEEL:
+            OnWheel(win, obj, static_cast<WM_WHEEL_EVENT*>(msg->data.p));
             return;
         case WM_MSG_KEY:
             if (OnKey(win, obj, static_cast<const WM_KEY_EVENT*>(msg->data.p))) return;

@@ -1,4 +1,5 @@
 // List box: a vertical list of text lines with one selected line and a vertical scroll bar.
+// The mouse wheel scrolls the lines (WM_WHEEL_LINES per notch) without changing the selection.
 // Colour indexes: 0 unselected, 1 selected, 2 selected with focus, 3 disabled.
 #pragma once
 

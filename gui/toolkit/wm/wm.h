@@ -35,6 +35,21 @@ struct WM_KEY_EVENT {
     int32_t pressed_cnt; // above 0 for a press, 0 for a release
 };
 
+// A turn of the mouse wheel. The window under the pointer gets it first; when it does not use
+// it, its parent, and so on up (not beyond the modal window). A window marked for motion
+// (WM_CF_DRAG_X / WM_CF_DRAG_Y) that no window below it used the turn for is moved by the
+// manager itself.
+struct WM_WHEEL_EVENT {
+    int32_t x;    // the pointer, in the receiving window's coordinates
+    int32_t y;    // (each window gets its own)
+    int32_t dx;   // notches to the right
+    int32_t dy;   // notches away from the user (towards the start of a list)
+    int32_t used; // set to 1 by the window that used the turn: it goes no further
+};
+// A list moves this many lines per notch, a window with motion this many pixels.
+constexpr int WM_WHEEL_LINES = 3;
+constexpr int WM_WHEEL_PIXELS = 100;
+
 struct WM_POINTER_STATE {
     int32_t x;       // screen coordinates from the host (-1, -1 outside the display);
     int32_t y;       // window coordinates when delivered
@@ -57,6 +72,7 @@ constexpr int32_t WM_MSG_NOTIFY_PARENT = 38;  // data.v: the notification code
 constexpr int32_t WM_MSG_ENABLE_CHANGED = 40; // data.v 1 enabled, 0 disabled
 constexpr int32_t WM_MSG_TIMER = 275;         // data.v: the timer's handle
 constexpr int32_t WM_MSG_POINTER = 576; // data: WM_POINTER_STATE in window coordinates, or null
+constexpr int32_t WM_MSG_WHEEL = 577;   // data: WM_WHEEL_EVENT
 constexpr int32_t WM_MSG_USER = 1024;
 
 constexpr int32_t WM_NOTIFICATION_CLICKED = 1;
@@ -194,6 +210,9 @@ void WM_SetExecHooks(WM_HOOK pre_cycle, WM_HOOK periodic);
 void GUI_PID_StoreState(const WM_POINTER_STATE* state);
 // Processes one queued pointer state; 1 when it delivered a pointer message.
 int WM_HandlePID();
+// Delivers a wheel turn at a screen position at once, as the host's wheel events are;
+// 1 when a window used it.
+int WM_HandleWheel(int x, int y, int dx, int dy);
 // Pointer input goes only to this window and its descendants until called with 0.
 void WM_SetModalWin(WM_HANDLE win);
 WM_HANDLE WM_GetModalWin();

@@ -66,12 +66,16 @@ int WM__ExpireTimers();
 // and the glide step of each exec cycle.
 void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HANDLE hit);
 int WM__MotionGlide();
+// A wheel turn no window below `win` used: moves it when it is marked for motion (1), else 0.
+int WM__MotionWheel(WM_HANDLE win, int dx, int dy);
 // Repaints one window and the see-through windows above what it painted.
 void WM__PaintWindow(WM_HANDLE win);
 // Delivers a key event to the focused window; dropped without one.
 void WM__DeliverKey(int key, int pressed);
 // Processes one pointer state (screen coordinates); 1 when it delivered a pointer message.
 int WM__ProcessPointerState(WM_POINTER_STATE state);
+// Delivers a wheel turn at a screen position; 1 when a window used it.
+int WM__ProcessWheel(int x, int y, int dx, int dy);
 // Points the drawing at the shown frame buffer (outside buffered updates).
 void WM__ResetDrawTarget();
 // Sets up the manager with a root window covering the display.

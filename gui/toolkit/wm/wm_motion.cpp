@@ -2,7 +2,8 @@
 // descendants) arms it; once the pointer has travelled beyond the threshold along an allowed
 // axis the window follows the pointer, and a quick release lets it glide on with constant
 // deceleration. The window stays within its parent: a window wider than its parent keeps the
-// parent covered, a narrower one stays inside it.
+// parent covered, a narrower one stays inside it. The mouse wheel moves such a window in
+// steps of WM_WHEEL_PIXELS within the same bounds.
 #include "gui/toolkit/wm/wm_internal.h"
 
 #include "gui/toolkit/core/gui_lock.h"
@@ -68,8 +69,8 @@ void Range(int parent0, int parent1, int own0, int own1, int* lo, int* hi) {
 }
 
 // Moves the window by (dx, dy) within its range; reports per axis whether it was stopped.
-void MoveBounded(int dx, int dy, bool* stopped_x, bool* stopped_y) {
-    WM_Obj* obj = WM__Obj(g_motion.win);
+void MoveWindowBounded(WM_HANDLE win, int dx, int dy, bool* stopped_x, bool* stopped_y) {
+    WM_Obj* obj = WM__Obj(win);
     if (obj == nullptr) return;
     WM_Obj* parent = WM__Obj(obj->parent);
     int nx = obj->rect.x0 + dx;
@@ -83,7 +84,11 @@ void MoveBounded(int dx, int dy, bool* stopped_x, bool* stopped_y) {
     }
     if (stopped_x) *stopped_x = nx != obj->rect.x0 + dx;
     if (stopped_y) *stopped_y = ny != obj->rect.y0 + dy;
-    WM_MoveWindow(g_motion.win, nx - obj->rect.x0, ny - obj->rect.y0);
+    WM_MoveWindow(win, nx - obj->rect.x0, ny - obj->rect.y0);
+}
+
+void MoveBounded(int dx, int dy, bool* stopped_x, bool* stopped_y) {
+    MoveWindowBounded(g_motion.win, dx, dy, stopped_x, stopped_y);
 }
 
 WM_HANDLE MovableAt(WM_HANDLE win) {
@@ -208,6 +213,33 @@ int WM__MotionGlide() {
     if (stopped_x) g_motion.speed_x = 0;
     if (stopped_y) g_motion.speed_y = 0;
     if (g_motion.speed_x == 0 && g_motion.speed_y == 0) g_motion.state = kIdle;
+    return 1;
+}
+
+int WM__MotionWheel(WM_HANDLE win, int dx, int dy) {
+    WM_Obj* obj = WM__Obj(win);
+    if (obj == nullptr || !(obj->status & (WM_CF_DRAG_X | WM_CF_DRAG_Y))) return 0;
+    if (!g_motion.enabled) return 0;
+    // The pointer held down on it decides where it is; a glide gives way to the wheel.
+    if (g_motion.win == win && (g_motion.state == kPressed || g_motion.state == kDragging))
+        return 1;
+    if (g_motion.win == win && g_motion.state == kGliding) g_motion.state = kIdle;
+    const bool allow_x = obj->status & WM_CF_DRAG_X;
+    const bool allow_y = obj->status & WM_CF_DRAG_Y;
+    // Turning away from the user shows what lies before (left of, above) the visible part. A
+    // window that moves only sideways takes the plain wheel for that, as a tilt to the right
+    // shows what lies to the right.
+    int move_x = 0;
+    int move_y = 0;
+    if (allow_x && allow_y) {
+        move_x = -dx;
+        move_y = dy;
+    } else if (allow_x) {
+        move_x = dy - dx;
+    } else {
+        move_y = dy;
+    }
+    MoveWindowBounded(win, move_x * WM_WHEEL_PIXELS, move_y * WM_WHEEL_PIXELS, nullptr, nullptr);
     return 1;
 }
 

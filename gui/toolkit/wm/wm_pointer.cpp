@@ -1,11 +1,12 @@
 // Pointer input: the window under the pointer, the capture while pressed, the modal window,
-// and the input step's event polling (toolkit queues first, then the host's queue).
+// wheel turns, and the input step's event polling (toolkit queues first, then the host's queue).
 #include "gui/toolkit/wm/wm_internal.h"
 
 #include "gui/host/host.h"
 #include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/core/gui_report.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 
@@ -156,6 +157,36 @@ int WM__ProcessPointerState(WM_POINTER_STATE state) {
     return delivered;
 }
 
+int WM__ProcessWheel(int x, int y, int dx, int dy) {
+    if (dx == 0 && dy == 0) return 0;
+    dx = std::clamp(dx, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+    dy = std::clamp(dy, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
+    const WM_HANDLE modal = g_layers[0].modal;
+    WM_HANDLE win = WindowAt(0, x, y);
+    while (win != 0) {
+        WM_Obj* obj = WM__Obj(win);
+        if (obj == nullptr) return 0;
+        // Taken before the send: the procedure may delete its window.
+        const WM_HANDLE parent = obj->parent;
+        WM_WHEEL_EVENT wheel{x - obj->rect.x0, y - obj->rect.y0, dx, dy, 0};
+        WM_MSG_RECORD msg{};
+        msg.msg_id = WM_MSG_WHEEL;
+        msg.data.p = &wheel;
+        WM__SendMessage(win, &msg);
+        if (wheel.used != 0) return 1;
+        if (WM__Obj(win) != nullptr && WM__MotionWheel(win, dx, dy)) return 1;
+        // The modal window holds the pointer: what lies behind it does not scroll.
+        if (win == modal) return 0;
+        win = parent;
+    }
+    return 0;
+}
+
+int WM_HandleWheel(int x, int y, int dx, int dy) {
+    GUI_LockGuard lock;
+    return WM__ProcessWheel(x, y, dx, dy);
+}
+
 int WM_HandlePID() {
     GUI_LockGuard lock;
     WM_POINTER_STATE state;
@@ -175,6 +206,8 @@ int WM__PollInputEvent() {
     if (event.kind == HOST_INPUT_POINTER) {
         WM__ProcessPointerState(
             WM_POINTER_STATE{event.pointer.x, event.pointer.y, event.pointer.pressed, 0});
+    } else if (event.kind == HOST_INPUT_WHEEL) {
+        WM__ProcessWheel(event.pointer.x, event.pointer.y, event.wheel_x, event.wheel_y);
     } else {
         WM__DeliverKey(event.key, event.pressed);
     }

@@ -1,5 +1,6 @@
-// Pointer and key input as the window hands it to the toolkit: the translation functions and
-// the queue behind HOST_MouseEvent / HOST_KeyDown / HOST_TextInput, which the SDL window calls.
+// Pointer, wheel and key input as the window hands it to the toolkit: the translation functions
+// and the queue behind HOST_MouseEvent / HOST_MouseWheel / HOST_KeyDown / HOST_TextInput, which
+// the SDL window calls.
 #include "gui/host/host.h"
 #include "gui/host/host_input.h"
 
@@ -258,4 +259,34 @@ TEST(HostKeys, OutOfRangeScancodesAreSafe) {
     EXPECT_EQ(HOST_TranslateKeyDown(&keys, 100000, SDLK_TAB, KMOD_NONE), 9);
     EXPECT_EQ(HOST_TranslateKeyUp(&keys, 100000, SDLK_TAB, KMOD_NONE), 9);
     EXPECT_EQ(HOST_TranslateText(&keys, nullptr, &release_now), 0);
+}
+
+TEST(HostWheel, TurnsCarryThePointerAndAddUpAtOnePlaceUntilTheToolkitTakesThem) {
+    struct Turn {
+        int x, y, dx, dy;
+        bool operator==(const Turn&) const = default;
+    };
+    auto take = [] {
+        std::vector<Turn> turns;
+        HOST_InputEvent event;
+        while (HOST_PollInput(&event))
+            if (event.kind == HOST_INPUT_WHEEL)
+                turns.push_back({event.pointer.x, event.pointer.y, event.wheel_x, event.wheel_y});
+        return turns;
+    };
+    HOST_MouseWheel(100, 50, 0, 1);
+    HOST_MouseWheel(100, 50, 0, 2); // a fast spin: one entry
+    HOST_MouseEvent(101, 50, 0, false);
+    HOST_MouseWheel(101, 50, 1, -1); // after a move: an entry of its own
+    HOST_MouseWheel(800, 10, 0, 1);  // beyond the display: nothing to turn
+    HOST_MouseWheel(5, -1, 0, 1);
+    HOST_MouseWheel(5, 5, 0, 0); // no notches
+    EXPECT_EQ(take(), (std::vector<Turn>{{100, 50, 0, 3}, {101, 50, 1, -1}}));
+    // Taken turns are not added to; however many pile up, they stay within the limit.
+    HOST_MouseWheel(5, 5, 0, 1);
+    EXPECT_EQ(take(), (std::vector<Turn>{{5, 5, 0, 1}}));
+    HOST_MouseWheel(5, 5, 0, 1);
+    HOST_MouseWheel(5, 5, -1000, 1000);
+    HOST_MouseWheel(5, 5, 0, 50);
+    EXPECT_EQ(take(), (std::vector<Turn>{{5, 5, -HOST_WHEEL_MAX, HOST_WHEEL_MAX}}));
 }

@@ -1,6 +1,6 @@
 // The real SDL window on a private Xvfb server: its title, size and fixed size as the X server
-// sees them, the frame on show read back from the server's screen, real mouse and key input
-// through xdotool, F12 screenshots, warning boxes and closing the window.
+// sees them, the frame on show read back from the server's screen, real mouse, wheel and key
+// input through xdotool, F12 screenshots, warning boxes and closing the window.
 #include "base/datafolder.h"
 #include "base/dbg.h"
 #include "base/lifecycle.h"
@@ -262,6 +262,38 @@ TEST_F(HostWindow, RealMouseInputBecomesPointerStates) {
     EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,1)");
     Xdotool("mouseup 1");
     EXPECT_EQ(PointerText(TakeInput(1)), "(-1,-1,0)");
+}
+
+TEST_F(HostWindow, RealWheelButtonsBecomeWheelTurnsAtThePointerAndNoPresses) {
+    MoveTo(200, 100);
+    TakeInput(2);
+    int dx = 0, dy = 0, elsewhere = 0, presses = 0;
+    // Adds up the turns until they reach the expected sum (turns not yet taken add up in one
+    // entry, so their count is not known).
+    auto turns_reach = [&](int want_dx, int want_dy) {
+        dx = dy = 0;
+        PumpUntil([&] {
+            HOST_InputEvent e;
+            while (HOST_PollInput(&e)) {
+                if (e.kind == HOST_INPUT_POINTER && e.pointer.pressed != 0) ++presses;
+                if (e.kind != HOST_INPUT_WHEEL) continue;
+                dx += e.wheel_x;
+                dy += e.wheel_y;
+                elsewhere += e.pointer.x != 200 || e.pointer.y != 100;
+            }
+            return dx == want_dx && dy == want_dy;
+        });
+        return std::to_string(dx) + "," + std::to_string(dy);
+    };
+    // Buttons 4 and 5 are the wheel turned away from and towards the user, 7 a tilt right.
+    Xdotool("click 4");
+    EXPECT_EQ(turns_reach(0, 1), "0,1");
+    Xdotool("click --repeat 3 --delay 1 5");
+    EXPECT_EQ(turns_reach(0, -3), "0,-3");
+    Xdotool("click 7");
+    EXPECT_EQ(turns_reach(1, 0), "1,0");
+    EXPECT_EQ(elsewhere, 0);
+    EXPECT_EQ(presses, 0);
 }
 
 TEST_F(HostWindow, RealKeysBecomeKeyCodes) {

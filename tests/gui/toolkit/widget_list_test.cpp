@@ -1,5 +1,5 @@
 // List boxes, drop-down lists and their scroll bars: selection rules, notifications, pointer
-// choice, disabled items, the growing-log use, colours by index.
+// choice, the mouse wheel, disabled items, the growing-log use, colours by index.
 #include "tests/gui/toolkit/widget_test_util.h"
 
 #include "gui/toolkit/core/gui_alloc.h"
@@ -91,6 +91,45 @@ TEST_F(ListTest, TheScrollBarMovesTheLines) {
     EXPECT_EQ(LISTBOX_TopLine(list), 0);
     Click(190, 72); // the track below the thumb (arrows 33 high, thumb 24): a page down
     EXPECT_GT(LISTBOX_TopLine(list), 1);
+}
+
+TEST_F(ListTest, TheWheelScrollsTheLinesAndLeavesTheSelectionAndTheWindowBehind) {
+    const WM_HANDLE list = LISTBOX_Make(10, 10, 200, 100, parent, WM_CF_VISIBLE, 0, 5, nullptr);
+    LISTBOX_AutoScrollV(list, 1);
+    for (int i = 0; i < 30; ++i)
+        LISTBOX_Append(list, ("line " + std::to_string(i)).c_str());
+    LISTBOX_Select(list, 4);
+    Exec();
+    ClearLog();
+    const int h = FONT_13.line_distance + 4;
+    const int rows = 100 / h;
+    auto selected_row_y = [&](int row) { return 10 + row * h + 2; };
+    EXPECT_EQ(At(14, selected_row_y(4)), Px(0x808080));
+
+    Wheel(50, 50, -1); // towards the user: further down the list
+    EXPECT_EQ(LISTBOX_TopLine(list), WM_WHEEL_LINES);
+    EXPECT_EQ(LISTBOX_Selected(list), 4);
+    // The selected line moved up by three rows on the screen, and the scroll bar followed.
+    EXPECT_EQ(At(14, selected_row_y(4 - WM_WHEEL_LINES)), Px(0x808080));
+    EXPECT_NE(At(14, selected_row_y(4)), Px(0x808080));
+    const WM_HANDLE bar = WM_FindChildById(list, SCROLLBAR_ID_VERTICAL);
+    EXPECT_EQ(SCROLLBAR_GetValue(bar), WM_WHEEL_LINES);
+
+    // Over the scroll bar it is the list's turn as well; the ends hold.
+    Wheel(205, 50, -20);
+    EXPECT_EQ(LISTBOX_TopLine(list), 30 - rows);
+    Wheel(50, 50, 1);
+    EXPECT_EQ(LISTBOX_TopLine(list), 30 - rows - WM_WHEEL_LINES);
+    Wheel(50, 50, 20);
+    EXPECT_EQ(LISTBOX_TopLine(list), 0);
+    Wheel(50, 50, 1);
+    EXPECT_EQ(LISTBOX_TopLine(list), 0);
+    // Scrolling is no choice: the parent was told nothing, not even at the ends.
+    EXPECT_TRUE(Codes().empty());
+    EXPECT_EQ(Count(parent, WM_MSG_WHEEL), 0);
+    // A tilt sideways is not the list's.
+    Wheel(50, 50, 0, 1);
+    EXPECT_EQ(Count(parent, WM_MSG_WHEEL), 1);
 }
 
 TEST_F(ListTest, APressSelectsTheEnabledLineUnderThePointer) {
@@ -330,6 +369,39 @@ TEST_F(DropTest, APressOutsideTheOpenListClosesItWithoutAChange) {
     Click(100, 45);
     Click(100, 45);
     EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+}
+
+TEST_F(DropTest, TheWheelScrollsTheOpenListWhereverThePointerIsAndAChoiceFollowsIt) {
+    // A column list as long as the Graph tab's: far more items than the list shows.
+    for (int i = 0; i < 120; ++i)
+        DROPDOWN_Append(drop, ("Device:VALUE" + std::to_string(i)).c_str());
+    // Closed, the field leaves the wheel to the window behind it.
+    Wheel(100, 45, -1);
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_EQ(Count(parent, WM_MSG_WHEEL), 1);
+    Click(100, 45);
+    ASSERT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    const WM_HANDLE list = DROPDOWN_GetListbox(drop);
+    EXPECT_EQ(At(42, ItemY(0)), Px(0xD77800)); // the selected item 0, in the focus colour
+    // Over the list.
+    Wheel(100, ItemY(2), -2);
+    EXPECT_EQ(LISTBOX_TopLine(list), 2 * WM_WHEEL_LINES);
+    Wheel(600, 400, -1); // beside it, over the catcher
+    EXPECT_EQ(LISTBOX_TopLine(list), 3 * WM_WHEEL_LINES);
+    EXPECT_EQ(Count(parent, WM_MSG_WHEEL), 1); // nothing more got through to the parent
+    // Still open, nothing chosen, and the items drawn are the scrolled ones: the first row
+    // shows item 9 ("Device:VALUE1"), whose press chooses it.
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 1);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 0);
+    EXPECT_TRUE(Codes(drop).empty());
+    EXPECT_EQ(At(42, ItemY(0)), Px(0xFFFFFF));
+    char text[32] = {};
+    LISTBOX_ReadItemText(list, 3 * WM_WHEEL_LINES, text, sizeof text);
+    EXPECT_STREQ(text, "Device:VALUE1");
+    Click(100, ItemY(0));
+    EXPECT_EQ(DROPDOWN_IsExpanded(drop), 0);
+    EXPECT_EQ(DROPDOWN_Selected(drop), 3 * WM_WHEEL_LINES);
+    EXPECT_EQ(Codes(drop), (V{4}));
 }
 
 TEST_F(DropTest, TheScrollBarWidthReachesAnOpenListAtOnce) {

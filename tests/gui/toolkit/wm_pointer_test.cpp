@@ -1,4 +1,4 @@
-// Pointer input, capture, the modal window and motion.
+// Pointer input, capture, the modal window, motion and the mouse wheel.
 #include "tests/gui/toolkit/wm_test_util.h"
 
 #include "gui/host/host.h"
@@ -129,6 +129,53 @@ TEST_F(PointerTest, DeletingTheCapturingWindowEndsThePress) {
     EXPECT_EQ(Count(other, WM_MSG_POINTER), 1);
 }
 
+// A recording window that uses every wheel turn it gets.
+void UsesWheel(WM_MSG_RECORD* msg) {
+    if (msg->msg_id == WM_MSG_WHEEL) static_cast<WM_WHEEL_EVENT*>(msg->data.p)->used = 1;
+    RecordProc(msg);
+}
+
+TEST_F(PointerTest, AWheelTurnGoesUpFromTheWindowUnderThePointerUntilOneUsesIt) {
+    const WM_HANDLE root = WM_GetRootWin();
+    WM_ReplaceCallback(page, UsesWheel);
+    const WM_PROC root_proc = WM_ReplaceCallback(root, RecordProc);
+    Wheel(110, 120, -2);
+    const auto at_button = Messages(button, WM_MSG_WHEEL);
+    ASSERT_EQ(at_button.size(), 1u);
+    EXPECT_EQ(at_button[0].wheel.x, 10); // in the button's own coordinates
+    EXPECT_EQ(at_button[0].wheel.y, 20);
+    EXPECT_EQ(at_button[0].wheel.dy, -2);
+    EXPECT_EQ(at_button[0].wheel.dx, 0);
+    const auto at_page = Messages(page, WM_MSG_WHEEL);
+    ASSERT_EQ(at_page.size(), 1u);
+    EXPECT_EQ(at_page[0].wheel.x, 110);
+    EXPECT_EQ(at_page[0].wheel.used, 1);
+    EXPECT_EQ(Count(root, WM_MSG_WHEEL), 0); // used: it goes no further
+    // A turn is no press: nothing gets a pointer message or the capture.
+    EXPECT_EQ(Count(button, WM_MSG_POINTER) + Count(page, WM_MSG_CHILD_POINTER), 0);
+    EXPECT_EQ(WM_GetCaptureWin(), 0);
+
+    // Under a modal window only the modal window and what lies in it hear the wheel.
+    const WM_HANDLE panel = Create(500, 200, 200, 200, page, WM_CF_VISIBLE);
+    const WM_HANDLE item = Create(10, 10, 50, 50, panel, WM_CF_VISIBLE);
+    WM_SetModalWin(panel);
+    log.clear();
+    Wheel(520, 220, 1, -1);
+    EXPECT_EQ(Count(item, WM_MSG_WHEEL), 1);
+    EXPECT_EQ(Messages(panel, WM_MSG_WHEEL).at(0).wheel.dx, -1);
+    EXPECT_EQ(Count(page, WM_MSG_WHEEL), 0);
+    Wheel(110, 120, 1); // outside the modal window
+    EXPECT_EQ(Count(button, WM_MSG_WHEEL) + Count(page, WM_MSG_WHEEL), 0);
+    WM_SetModalWin(0);
+
+    // Beyond the display there is nothing to turn.
+    log.clear();
+    Wheel(800, 120, 1);
+    Wheel(-1, 5, 1);
+    EXPECT_TRUE(Messages(page, WM_MSG_WHEEL).empty());
+    WM_ReplaceCallback(root, root_proc);
+}
+
 class MotionTest : public WmTest {
   protected:
     void SetUp() override {
@@ -241,6 +288,46 @@ TEST_F(MotionTest, ADragThatStartsOnAWindowTakesItsPressAway) {
     ASSERT_EQ(msgs.size(), 4u); // press, two moves, then the press is withdrawn
     EXPECT_TRUE(msgs[3].null_data);
     EXPECT_EQ(WM_GetWindowOrgX(wide), -50);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MotionTest, TheWheelMovesAWideWindowSidewaysWithinItsBounds) {
+    Wheel(150, 150, -2); // over the tile, turned towards the user: the next part comes in
+    EXPECT_EQ(Count(tile, WM_MSG_WHEEL), 1); // the tile had the first say
+    EXPECT_EQ(WM_GetWindowOrgX(wide), -2 * WM_WHEEL_PIXELS);
+    Wheel(400, 300, 0, -1); // a tilt to the left shows what lies left
+    EXPECT_EQ(WM_GetWindowOrgX(wide), -WM_WHEEL_PIXELS);
+    EXPECT_EQ(WM_GetWindowOrgY(wide), 0);
+    Wheel(400, 300, 9); // bounded: back at the start and no further
+    EXPECT_EQ(WM_GetWindowOrgX(wide), 0);
+
+    // While the pointer holds the window down the drag decides, not the wheel.
+    Move(400, 200, 1);
+    Wheel(400, 200, -1);
+    EXPECT_EQ(WM_GetWindowOrgX(wide), 0);
+    Move(400, 200, 0, 300);
+    // A turn stops a glide where it is and moves on from there.
+    Move(600, 200, 1);
+    Move(560, 200, 1, 10);
+    Move(540, 200, 1, 10);
+    Move(540, 200, 0, 10);
+    ASSERT_EQ(WM_GetMotionState(), 3);
+    Wheel(400, 300, -1);
+    EXPECT_EQ(WM_GetMotionState(), 0);
+    const int after = WM_GetWindowOrgX(wide);
+    EXPECT_EQ(after, -60 - WM_WHEEL_PIXELS);
+    now_ms += 500;
+    Exec();
+    EXPECT_EQ(WM_GetWindowOrgX(wide), after);
+
+    // Without motion the window stays where it is, as with a drag.
+    WM_EnableMotion(0);
+    Wheel(400, 300, -1);
+    EXPECT_EQ(WM_GetWindowOrgX(wide), after);
+    EXPECT_TRUE(reports.empty());
 }
 
 } // namespace

@@ -63,6 +63,9 @@ void RecordProc(WM_MSG_RECORD* msg) {
             if (inner->data.p) entry.pointer = *static_cast<const WM_POINTER_STATE*>(inner->data.p);
             break;
         }
+        case WM_MSG_WHEEL:
+            entry.wheel = *static_cast<const WM_WHEEL_EVENT*>(msg->data.p);
+            break;
         case WM_MSG_PAINT:
             entry.rect = *static_cast<const GUI_RECT*>(msg->data.p);
             if (data) {
@@ -144,6 +147,11 @@ uint32_t WmTest::ShownAt(int x, int y) const {
 void WmTest::Pointer(int x, int y, int pressed) {
     const WM_POINTER_STATE state{x, y, uint8_t(pressed), 0};
     GUI_PID_StoreState(&state);
+    Exec();
+}
+
+void WmTest::Wheel(int x, int y, int dy, int dx) {
+    HOST_MouseWheel(x, y, dx, dy);
     Exec();
 }
 

@@ -35,6 +35,7 @@ struct Logged {
     bool null_data;           // WM_MSG_POINTER with data null
     WM_POINTER_STATE pointer; // WM_MSG_POINTER / WM_MSG_CHILD_POINTER
     GUI_RECT rect;            // WM_MSG_PAINT
+    WM_WHEEL_EVENT wheel;     // WM_MSG_WHEEL, as the window received it
 };
 
 // A window's extra bytes as the recording procedure reads them.
@@ -59,6 +60,8 @@ class WmTest : public ::testing::Test {
     std::vector<uint32_t> Shown() const;
     uint32_t ShownAt(int x, int y) const;
     void Pointer(int x, int y, int pressed);
+    // A wheel turn through the host's input queue (dy notches away from the user).
+    void Wheel(int x, int y, int dy, int dx = 0);
 
   public:
     static std::vector<Logged> log;
