@@ -43,6 +43,7 @@ struct FontSpec {
     bool fixed;   // fixed pitch: every character advances by adv_a
     Hint hint;    // the rendering that gives the cleanest glyphs at this size
     bool compose; // accented letters built from the base letter and the accent (small sizes)
+    bool bold;    // digits and punctuation get at least the stem width of the letters
 };
 
 constexpr const char* kSans = "DejaVuSans.ttf";
@@ -52,27 +53,35 @@ constexpr const char* kCondBold = "DejaVuSansCondensed-Bold.ttf";
 constexpr const char* kMono = "DejaVuSansMono.ttf";
 
 const FontSpec kFonts[] = {
-    {"FONT_8", "font_8.cpp", kCond, 8, 7, 5, 7, 6, 6, 6, 2, false, Hint::kAuto, true},
-    {"FONT_10", "font_10.cpp", kSans, 10, 8, 4, 6, 6, 5, 8, 2, false, Hint::kNative, true},
-    {"FONT_10B", "font_10b.cpp", kCondBold, 10, 9, 6, 8, 8, 6, 11, 2, false, Hint::kNative, true},
-    {"FONT_13", "font_13.cpp", kSans, 13, 11, 6, 8, 7, 6, 10, 2, false, Hint::kNative, true},
-    {"FONT_13B", "font_13b.cpp", kSansBold, 13, 11, 6, 8, 8, 7, 11, 3, false, Hint::kNative, true},
-    {"FONT_13H", "font_13h.cpp", kSans, 13, 11, 7, 9, 8, 7, 12, 3, false, Hint::kNative, true},
-    {"FONT_13HB", "font_13hb.cpp", kSansBold, 13, 11, 7, 9, 10, 8, 13, 3, false, Hint::kNative,
+    {"FONT_8", "font_8.cpp", kCond, 8, 7, 5, 7, 6, 6, 6, 2, false, Hint::kAuto, true, false},
+    {"FONT_10", "font_10.cpp", kSans, 10, 8, 4, 6, 6, 5, 8, 2, false, Hint::kNative, true, false},
+    {"FONT_10B", "font_10b.cpp", kCondBold, 10, 9, 6, 8, 8, 6, 11, 2, false, Hint::kNative, true,
      true},
-    {"FONT_16", "font_16.cpp", kSans, 16, 13, 7, 10, 9, 7, 13, 3, false, Hint::kNative, false},
-    {"FONT_16B", "font_16b.cpp", kSansBold, 16, 13, 7, 10, 9, 7, 13, 4, false, Hint::kNative,
+    {"FONT_13", "font_13.cpp", kSans, 13, 11, 6, 8, 7, 6, 10, 2, false, Hint::kNative, true, false},
+    {"FONT_13B", "font_13b.cpp", kSansBold, 13, 11, 6, 8, 8, 7, 11, 3, false, Hint::kNative, true,
+     true},
+    {"FONT_13H", "font_13h.cpp", kSans, 13, 11, 7, 9, 8, 7, 12, 3, false, Hint::kNative, true,
      false},
-    {"FONT_8X16", "font_8x16.cpp", kMono, 16, 14, 7, 14, 8, 8, 8, 8, true, Hint::kNative, true},
-    {"FONT_20", "font_20.cpp", kSans, 20, 16, 10, 13, 11, 10, 17, 4, false, Hint::kNative, false},
+    {"FONT_13HB", "font_13hb.cpp", kSansBold, 13, 11, 7, 9, 10, 8, 13, 3, false, Hint::kNative,
+     true, true},
+    {"FONT_16", "font_16.cpp", kSans, 16, 13, 7, 10, 9, 7, 13, 3, false, Hint::kNative, false,
+     false},
+    {"FONT_16B", "font_16b.cpp", kSansBold, 16, 13, 7, 10, 9, 7, 13, 4, false, Hint::kNative, false,
+     true},
+    {"FONT_8X16", "font_8x16.cpp", kMono, 16, 14, 7, 14, 8, 8, 8, 8, true, Hint::kNative, true,
+     false},
+    {"FONT_20", "font_20.cpp", kSans, 20, 16, 10, 13, 11, 10, 17, 4, false, Hint::kNative, false,
+     false},
     {"FONT_20B", "font_20b.cpp", kSansBold, 20, 16, 10, 13, 13, 10, 17, 5, false, Hint::kNative,
+     false, true},
+    {"FONT_24", "font_24.cpp", kSans, 24, 19, 11, 15, 13, 12, 21, 5, false, Hint::kNative, false,
      false},
-    {"FONT_24", "font_24.cpp", kSans, 24, 19, 11, 15, 13, 12, 21, 5, false, Hint::kNative, false},
     {"FONT_24B", "font_24b.cpp", kSansBold, 24, 19, 11, 15, 15, 12, 21, 5, false, Hint::kNative,
+     false, true},
+    {"FONT_32", "font_32.cpp", kSans, 32, 26, 15, 20, 18, 15, 28, 6, false, Hint::kNative, false,
      false},
-    {"FONT_32", "font_32.cpp", kSans, 32, 26, 15, 20, 18, 15, 28, 6, false, Hint::kNative, false},
     {"FONT_32B", "font_32b.cpp", kCondBold, 32, 25, 15, 20, 19, 15, 25, 8, false, Hint::kNative,
-     false},
+     false, true},
 };
 
 // The covered characters: Latin-1 0x20-0x7E and 0xA0-0xFF.
@@ -126,6 +135,43 @@ bool IsLower(int c) {
     return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) || c == 0x131;
 }
 
+// Digits and ASCII punctuation: what stands beside letters in values ("100/30", "12,8 V").
+// Not "$", "*" and "@": their thin crossing strokes would clot when thickened.
+bool IsFigure(int c) {
+    return c > 0x20 && c < 0x7F && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z') &&
+           std::strchr("$*@", c) == nullptr;
+}
+
+// The stem width of a glyph (rows x width bits): the most frequent length of its horizontal
+// ink runs that continue unchanged into the row below (the straight stretches of stems and
+// round sides, not diagonals or bars), the narrower one on a tie; of all runs when none
+// continues. 0 when blank.
+int StemWidth(const std::vector<uint8_t>& bits, int width, int rows) {
+    std::vector<int> straight(size_t(width) + 1, 0), all(size_t(width) + 1, 0);
+    auto ink = [&](int x, int y) {
+        return y >= 0 && y < rows && x >= 0 && x < width && bits[size_t(y) * width + x] != 0;
+    };
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (!ink(x, y) || ink(x - 1, y)) continue;
+            int end = x;
+            while (ink(end, y))
+                ++end;
+            ++all[end - x];
+            // The same run one row down: ink from x to end, blank on both sides.
+            bool same = !ink(x - 1, y + 1) && !ink(end, y + 1);
+            for (int k = x; k < end && same; ++k)
+                same = ink(k, y + 1);
+            if (same) ++straight[end - x];
+        }
+    const std::vector<int>& count =
+        std::any_of(straight.begin(), straight.end(), [](int n) { return n > 0; }) ? straight : all;
+    int best = 0;
+    for (int w = 1; w <= width; ++w)
+        if (count[w] > count[best]) best = w;
+    return best;
+}
+
 void SetSize(FT_Face face, int x26, int y26) {
     FT_Set_Char_Size(face, x26, y26, 72, 72);
 }
@@ -175,6 +221,94 @@ void WarpOutline(FT_Outline* outline, const Warp& warp, long top, long bottom) {
 
 Hint g_hint = Hint::kNative; // of the font being made
 
+// The number of separate regions of pixels equal to `ink` (8-connected for ink, 4-connected
+// for the background); background regions touching the border are not counted, so for the
+// background this is the number of holes. Works on a copy framed by one blank pixel.
+int CountRegions(const std::vector<uint8_t>& bits, int width, int rows, uint8_t ink) {
+    const int w = width + 2, h = rows + 2;
+    std::vector<uint8_t> seen(size_t(w) * h, 0);
+    auto at = [&](int x, int y) {
+        return x > 0 && y > 0 && x <= width && y <= rows ? bits[size_t(y - 1) * width + x - 1] : 0;
+    };
+    int regions = 0;
+    std::vector<int> stack;
+    for (int start = 0; start < w * h; ++start) {
+        if (seen[start] || at(start % w, start / w) != ink) continue;
+        const bool outside = start == 0; // the frame's region, first found
+        seen[start] = 1;
+        stack.assign(1, start);
+        while (!stack.empty()) {
+            const int i = stack.back();
+            stack.pop_back();
+            const int x = i % w, y = i / w;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx == 0 && dy == 0) || (!ink && dx != 0 && dy != 0)) continue;
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+                    const int j = ny * w + nx;
+                    if (seen[j] || at(nx, ny) != ink) continue;
+                    seen[j] = 1;
+                    stack.push_back(j);
+                }
+        }
+        if (!outside) ++regions;
+    }
+    return regions;
+}
+
+// Whether two renderings have as many separate parts and counters.
+bool SameShape(const Raster& a, const Raster& b) {
+    for (uint8_t ink : {0, 1})
+        if (CountRegions(a.bits, a.width, a.rows, ink) !=
+            CountRegions(b.bits, b.width, b.rows, ink))
+            return false;
+    return true;
+}
+
+// Widens a glyph's stems to `stem` pixels: every ink run grows to the right by the shortfall
+// of the glyph's own stem width, the way a bitmap face is emboldened; the hinted left edges
+// stay. Not when that would join separate parts or fill a counter (the two marks of a
+// quote, the holes of "#" at small sizes); false then.
+bool Thicken(Raster& r, int stem) {
+    if (r.empty) return true;
+    const int by = stem - StemWidth(r.bits, r.width, r.rows);
+    if (by <= 0) return true;
+    const int width = r.width + by;
+    std::vector<uint8_t> bits(size_t(width) * r.rows, 0);
+    for (int y = 0; y < r.rows; ++y)
+        for (int x = 0; x < r.width; ++x)
+            if (r.bits[size_t(y) * r.width + x])
+                for (int k = 0; k <= by; ++k)
+                    bits[size_t(y) * width + x + k] = 1;
+    Raster t = r;
+    t.bits = std::move(bits);
+    t.width = width;
+    MeasureInk(t);
+    if (!SameShape(t, r)) return false;
+    r = std::move(t);
+    return true;
+}
+
+// Bold digits that no hinted size draws both heavy and open in the smallest cells, drawn
+// pixel by pixel from the capital line down to the baseline. False when there is none.
+bool PixelFigure(const FontSpec& s, int c, Raster& r) {
+    std::vector<std::string> rows;
+    if (s.cell <= 10 && s.cap == 8 && c == '4')
+        rows = {"...##", "..###", "..###", ".#.##", "#..##", "#####", "#####", "...##"};
+    if (rows.empty()) return false;
+    r.width = int(rows[0].size());
+    r.rows = int(rows.size());
+    r.left = 0;
+    r.top = r.rows;
+    r.bits.clear();
+    for (const std::string& row : rows)
+        for (char ch : row)
+            r.bits.push_back(ch == '#');
+    MeasureInk(r);
+    return true;
+}
+
 // Renders one character at the given size.
 Raster Render(FT_Face face, int c, int x26, int y26, const Warp& warp, long top, long bottom) {
     Raster r;
@@ -221,6 +355,7 @@ struct Fit {
     int y_main = 0, y_lower = 0; // 26.6 pixel sizes
     int x_main = 0, x_digit = 0;
     Warp lower_warp;
+    int stem = 0; // stem width of the letters that figures must reach (bold fonts), else 0
 };
 
 // The vertical size: "X" exactly the capital height and "x" the x-height, sitting on the
@@ -314,7 +449,7 @@ Glyph MakeGlyph(FT_Face face, const FontSpec& s, const Fit& fit, int c) {
     warp.body = {long(s.xheight) * 64, long(s.cap) * 64};
     const long top = long(s.baseline) * 64;
     const long bottom = -long(s.cell - s.baseline) * 64;
-    const int forced = ForcedAdvance(s, c);
+    int forced = ForcedAdvance(s, c);
 
     Raster r = Render(face, c, x26, y26, warp, top, bottom);
     // A forced advance keeps one blank column; a wider glyph is hinted again at a narrower
@@ -322,6 +457,35 @@ Glyph MakeGlyph(FT_Face face, const FontSpec& s, const Fit& fit, int c) {
     while (forced > 0 && !r.empty && r.ink_right - r.ink_left > forced - 1 && x26 > 4 * 64) {
         x26 -= kStep;
         r = Render(face, c, x26, y26, warp, top, bottom);
+    }
+    // In a bold font, digits and punctuation whose hinted stems come out thinner than the
+    // letters' are thickened, keeping the advance they have (a "0" or a "/" must not read
+    // lighter than the "RV" beside it). Where thickening would fill a counter or make the
+    // glyph too wide, the nearest horizontal size that gives a clean bold glyph is taken.
+    if (fit.stem > 0 && IsFigure(c) && !r.empty && StemWidth(r.bits, r.width, r.rows) < fit.stem) {
+        const int inkw = r.ink_right - r.ink_left;
+        const int advance =
+            forced > 0 ? forced : std::max(r.advance, std::max(0, r.left + r.ink_left) + inkw);
+        // A glyph spanning its cell may still do so.
+        const int widest = forced > 0 ? forced - 1 : std::max(advance - 1, inkw);
+        bool found = false;
+        for (int d = 0; d <= x26 / 2 && !found; d += kStep)
+            for (int x : {x26 - d, x26 + d}) {
+                Raster t = Render(face, c, x, y26, warp, top, bottom);
+                if (!SameShape(t, r) || !Thicken(t, fit.stem) ||
+                    StemWidth(t.bits, t.width, t.rows) < fit.stem ||
+                    t.ink_right - t.ink_left > widest)
+                    continue;
+                r = std::move(t);
+                forced = advance;
+                found = true;
+                break;
+            }
+        if (!found && PixelFigure(s, c, r)) forced = advance;
+    }
+    if (forced > 0 && !r.empty && r.ink_right - r.ink_left > forced) {
+        std::fprintf(stderr, "fontgen: %s 0x%02X does not fit its advance %d\n", s.name, c, forced);
+        std::exit(1);
     }
 
     Glyph g;
@@ -541,6 +705,11 @@ int InkRows(const Font& f, int c, int* bottom_row) {
     return first < 0 ? 0 : last - first + 1;
 }
 
+int GlyphStem(const Font& f, int c) {
+    const Glyph* g = f.find(c);
+    return StemWidth(g->ink, g->advance, f.spec->cell);
+}
+
 bool Check(const Font& f) {
     const FontSpec& s = *f.spec;
     bool ok = true;
@@ -553,6 +722,16 @@ bool Check(const Font& f) {
         ok = false;
     std::printf("%-10s x %d/%d  X %d/%d  A0Wi %d %d %d %d  %s\n", s.name, hx, s.xheight, hX, s.cap,
                 adv[0], adv[1], adv[2], adv[3], ok ? "ok" : "MISMATCH");
+    // Bold digits and "/" as heavy as the letters: no stem thinner than the "l"'s.
+    if (s.bold) {
+        const int want = GlyphStem(f, 'l');
+        std::string thin;
+        for (const char* p = "0123456789/"; *p; ++p)
+            if (GlyphStem(f, *p) < want) thin += *p;
+        std::printf("%-10s stems l %d  0-9 / %s\n", s.name, want,
+                    thin.empty() ? "ok" : ("THINNER: " + thin).c_str());
+        ok = ok && thin.empty();
+    }
     return ok;
 }
 
@@ -802,7 +981,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         g_hint = s.hint;
-        const Fit fit = FitFont(face, s);
+        Fit fit = FitFont(face, s);
+        if (s.bold) {
+            const Glyph l = MakeGlyph(face, s, fit, 'l');
+            fit.stem = StemWidth(l.ink, l.advance, s.cell);
+        }
         std::printf("%-10s %s  y %.3f/%.3f  x %.3f digits %.3f\n", s.name, s.face,
                     fit.y_main / 64.0, fit.y_lower / 64.0, fit.x_main / 64.0, fit.x_digit / 64.0);
         Font f;

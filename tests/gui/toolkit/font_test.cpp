@@ -228,6 +228,51 @@ TEST(FontCatalogue, TextWidthIsTheSumOfAdvances) {
               9 * 8);
 }
 
+// The usual stem width of a glyph: the most frequent length of the horizontal ink runs that
+// continue unchanged into the row below (straight stretches of stems and round sides), the
+// narrower on a tie.
+int StemWidth(const GUI_FONTDEF* font, int c) {
+    const GUI_CHARINFO* ch = GUI_FontFindChar(font, uint16_t(c));
+    auto ink = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < ch->width && y < font->cell_height && Pixel(ch, x, y);
+    };
+    int count[64] = {};
+    for (int y = 0; y < font->cell_height; ++y)
+        for (int x = 0; x < ch->width; ++x) {
+            if (!ink(x, y) || ink(x - 1, y)) continue;
+            int end = x;
+            while (ink(end, y))
+                ++end;
+            bool same = !ink(x - 1, y + 1) && !ink(end, y + 1);
+            for (int k = x; k < end && same; ++k)
+                same = ink(k, y + 1);
+            if (same && end - x < 64) ++count[end - x];
+        }
+    int best = 0;
+    for (int w = 1; w < 64; ++w)
+        if (count[w] > count[best]) best = w;
+    return best;
+}
+
+// In a bold font a value is as heavy as the label beside it: the digits and "/" of "RV100/30"
+// have at least the stems of the letters, which are heavier than the regular face's.
+TEST(FontCatalogue, BoldDigitsAreAsHeavyAsTheLetters) {
+    const struct {
+        const GUI_FONTDEF *bold, *regular;
+        const char* name;
+    } pairs[] = {{&FONT_10B, &FONT_10, "FONT_10B"},    {&FONT_13B, &FONT_13, "FONT_13B"},
+                 {&FONT_13HB, &FONT_13H, "FONT_13HB"}, {&FONT_16B, &FONT_16, "FONT_16B"},
+                 {&FONT_20B, &FONT_20, "FONT_20B"},    {&FONT_24B, &FONT_24, "FONT_24B"},
+                 {&FONT_32B, &FONT_32, "FONT_32B"}};
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.name);
+        const int letters = StemWidth(p.bold, 'l');
+        EXPECT_GT(letters, StemWidth(p.regular, 'l'));
+        for (const char* c = "0123456789/"; *c; ++c)
+            EXPECT_GE(StemWidth(p.bold, *c), letters) << *c;
+    }
+}
+
 TEST(FontLookup, ToleratesMissingAndMalformedFonts) {
     EXPECT_EQ(GUI_FontFindChar(nullptr, 'A'), nullptr);
     EXPECT_EQ(GUI_FontProp_CharAdvance(nullptr, 'A'), 0);
