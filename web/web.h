@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-constexpr int WEB_MAX_VIEWERS = 8;          // the next viewer gets 503
-constexpr int WEB_REQUEST_DEADLINE_S = 10;  // a request must be read whole within this time
-constexpr int WEB_WRITE_TIMEOUT_S = 10;     // a viewer that takes nothing for this long goes
+constexpr int WEB_MAX_VIEWERS = 8;              // the next viewer gets 503
+constexpr int WEB_REQUEST_DEADLINE_S = 10;      // a request must be read whole within this time
+constexpr int WEB_WRITE_TIMEOUT_S = 10;         // a viewer that takes nothing for this long goes
 constexpr size_t WEB_REQUEST_MAX_BYTES = 16384; // request line, headers and body together
-constexpr int WEB_TOKEN_HEX_DIGITS = 32;    // 128 random bits
+constexpr int WEB_TOKEN_HEX_DIGITS = 32;        // 128 random bits
 constexpr const char* WEB_TOKEN_FILE = "webtoken";
 
 // ---- Address -------------------------------------------------------------------------------
@@ -61,6 +61,9 @@ struct WEB_Options {
     WEB_Listen listen;
     bool control = false; // presses from the page reach the toolkit
     std::string token;
+    // How long a request may take to arrive, and a write to a viewer to make progress.
+    int request_deadline_ms = WEB_REQUEST_DEADLINE_S * 1000;
+    int write_timeout_ms = WEB_WRITE_TIMEOUT_S * 1000;
 };
 
 // Binds and starts the server threads. False with `error` set when the address cannot be bound

@@ -64,6 +64,14 @@ std::atomic<int> g_viewer_count{0};
 std::atomic<int> g_encoded{0};
 std::atomic<int> g_waiting{0}; // connections accepted, not yet served
 thread_local bool t_refuse = false;
+thread_local bool t_bad_request = false; // the request could not be read: end the connection
+thread_local int t_socket = -1;          // the connection this worker serves
+
+// A viewer sends nothing after its request: its connection turning readable means it went.
+bool PeerGone(int fd) {
+    pollfd entry{fd, POLLIN | POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) > 0;
+}
 
 bool WaitFd(int fd, short events, int timeout_ms) {
     pollfd entry{fd, events, 0};
@@ -75,7 +83,8 @@ bool WaitFd(int fd, short events, int timeout_ms) {
 }
 
 int MsUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<long long>(left.count(), 0));
 }
 
@@ -84,10 +93,12 @@ int MsUntil(Clock::time_point deadline) {
 // progress. Reads are buffered (the library reads request lines byte by byte).
 class BoundedStream : public httplib::Stream {
   public:
-    explicit BoundedStream(int fd) : fd_(fd) {}
+    BoundedStream(int fd, const WEB_Options& options)
+        : fd_(fd), deadline_ms_(options.request_deadline_ms),
+          write_timeout_ms_(options.write_timeout_ms) {}
 
     void BeginRequest() {
-        deadline_ = Clock::now() + std::chrono::seconds(WEB_REQUEST_DEADLINE_S);
+        deadline_ = Clock::now() + std::chrono::milliseconds(deadline_ms_);
         taken_ = 0;
     }
     bool HasBuffered() const { return begin_ < end_; }
@@ -95,14 +106,15 @@ class BoundedStream : public httplib::Stream {
     bool is_readable() const override {
         return HasBuffered() || WaitFd(fd_, POLLIN, MsUntil(deadline_));
     }
-    bool is_writable() const override { return WaitFd(fd_, POLLOUT, WEB_WRITE_TIMEOUT_S * 1000); }
+    bool is_writable() const override { return WaitFd(fd_, POLLOUT, write_timeout_ms_); }
 
     ssize_t read(char* ptr, size_t size) override {
         if (taken_ >= WEB_REQUEST_MAX_BYTES) return -1;
         if (!HasBuffered()) {
             if (!WaitFd(fd_, POLLIN, MsUntil(deadline_))) return -1;
             ssize_t got;
-            do got = ::recv(fd_, buffer_, sizeof buffer_, 0);
+            do
+                got = ::recv(fd_, buffer_, sizeof buffer_, 0);
             while (got < 0 && errno == EINTR);
             if (got <= 0) return got;
             begin_ = 0;
@@ -118,7 +130,7 @@ class BoundedStream : public httplib::Stream {
     ssize_t write(const char* ptr, size_t size) override {
         size_t sent = 0;
         while (sent < size) {
-            if (!WaitFd(fd_, POLLOUT, WEB_WRITE_TIMEOUT_S * 1000)) return -1;
+            if (!WaitFd(fd_, POLLOUT, write_timeout_ms_)) return -1;
             const ssize_t put = ::send(fd_, ptr + sent, size - sent, MSG_NOSIGNAL);
             if (put < 0 && errno == EINTR) continue;
             if (put <= 0) return -1;
@@ -143,14 +155,16 @@ class BoundedStream : public httplib::Stream {
         *port = 0;
         ip->clear();
         if (query(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
-        if (getnameinfo(reinterpret_cast<sockaddr*>(&address), length, text, sizeof text,
-                        nullptr, 0, NI_NUMERICHOST) == 0)
+        if (getnameinfo(reinterpret_cast<sockaddr*>(&address), length, text, sizeof text, nullptr,
+                        0, NI_NUMERICHOST) == 0)
             *ip = text;
         if (address.ss_family == AF_INET)
             *port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     }
 
     int fd_;
+    int deadline_ms_;
+    int write_timeout_ms_;
     Clock::time_point deadline_{};
     size_t taken_ = 0;
     char buffer_[4096];
@@ -161,19 +175,24 @@ class BoundedStream : public httplib::Stream {
 // The library's server with our connections.
 class BoundedServer : public httplib::Server {
   public:
-    explicit BoundedServer(const std::atomic<bool>* stopping) : stopping_(stopping) {}
+    BoundedServer(const std::atomic<bool>* stopping, const WEB_Options* options)
+        : stopping_(stopping), options_(options) {}
 
   private:
     bool process_and_close_socket(socket_t sock) override {
         if (!t_refuse) g_waiting.fetch_sub(1);
-        BoundedStream stream(sock);
+        BoundedStream stream(sock, *options_);
+        t_socket = sock;
         for (int served = 0; !t_refuse && served < kKeepAliveRequests && !stopping_->load();
              ++served) {
             if (served > 0 && !WaitForNext(stream, sock)) break;
             stream.BeginRequest();
+            t_bad_request = false;
             bool closed = false;
             const bool last = served + 1 == kKeepAliveRequests;
-            if (!process_request(stream, last, closed, [](httplib::Request&) {}) || closed) break;
+            if (!process_request(stream, last, closed, [](httplib::Request&) {}) || closed ||
+                t_bad_request)
+                break;
         }
         ::shutdown(sock, SHUT_RDWR);
         ::close(sock);
@@ -189,6 +208,7 @@ class BoundedServer : public httplib::Server {
     }
 
     const std::atomic<bool>* stopping_;
+    const WEB_Options* options_;
 };
 
 // The library's thread pool, with the connections waiting for a worker counted: beyond
@@ -215,7 +235,7 @@ class BoundedQueue : public httplib::TaskQueue {
 struct ServerState {
     WEB_Options options;
     std::atomic<bool> stopping{false};
-    BoundedServer server{&stopping};
+    BoundedServer server{&stopping, &options};
     Pictures pictures;
     std::thread listener;
     std::thread painter;
@@ -233,7 +253,8 @@ void Publish(Pictures* pictures, uint64_t seq, int row, const std::vector<uint8_
         pictures->full_wanted = false;
     } else {
         pictures->deltas.push_back(picture);
-        while (pictures->deltas.size() > kKeptDeltas) pictures->deltas.pop_front();
+        while (pictures->deltas.size() > kKeptDeltas)
+            pictures->deltas.pop_front();
         pictures->seq = seq;
     }
     pictures->published.notify_all();
@@ -254,10 +275,12 @@ void PaintLoop(ServerState* state) {
         {
             std::unique_lock<std::mutex> lock(pictures->mutex);
             if (pictures->viewers == 0 && !pictures->stopping)
-                pictures->wanted.wait(lock, [&] { return pictures->viewers > 0 || pictures->stopping; });
+                pictures->wanted.wait(lock,
+                                      [&] { return pictures->viewers > 0 || pictures->stopping; });
             else
-                pictures->wanted.wait_for(lock, std::chrono::milliseconds(kPollMs),
-                                          [&] { return pictures->full_wanted || pictures->stopping; });
+                pictures->wanted.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] {
+                    return pictures->full_wanted || pictures->stopping;
+                });
             if (pictures->stopping) return;
             full_wanted = pictures->full_wanted;
         }
@@ -293,7 +316,7 @@ void PaintLoop(ServerState* state) {
 // What a viewer gets next: the pictures since `*mine`, or the whole frame when it has none yet
 // or some it missed are gone; a heartbeat (empty) when nothing changed for a while. False when
 // the server stops.
-bool NextRecords(Pictures* pictures, uint64_t* mine, std::vector<PicturePtr>* out) {
+bool NextRecords(Pictures* pictures, int fd, uint64_t* mine, std::vector<PicturePtr>* out) {
     out->clear();
     const auto heartbeat = Clock::now() + std::chrono::milliseconds(kHeartbeatMs);
     std::unique_lock<std::mutex> lock(pictures->mutex);
@@ -317,8 +340,12 @@ bool NextRecords(Pictures* pictures, uint64_t* mine, std::vector<PicturePtr>* ou
                 pictures->wanted.notify_all();
             }
         }
-        if (pictures->published.wait_until(lock, heartbeat) == std::cv_status::timeout)
-            return true; // nothing new: the caller sends a heartbeat
+        // Waits in steps, so a viewer that went frees its place within moments.
+        const auto step = std::min(heartbeat, Clock::now() + std::chrono::milliseconds(250));
+        if (pictures->published.wait_until(lock, step) == std::cv_status::timeout) {
+            if (Clock::now() >= heartbeat) return true; // nothing new: the caller sends a heartbeat
+            if (PeerGone(fd)) return false;
+        }
     }
     return false;
 }
@@ -362,11 +389,12 @@ void ServeStream(ServerState* state, httplib::Response& response) {
     }
     Secure(response);
     auto mine = std::make_shared<uint64_t>(0);
+    const int fd = t_socket;
     response.set_chunked_content_provider(
         "application/octet-stream",
-        [pictures, mine](size_t, httplib::DataSink& sink) {
+        [pictures, mine, fd](size_t, httplib::DataSink& sink) {
             std::vector<PicturePtr> records;
-            if (!NextRecords(pictures, mine.get(), &records)) return false;
+            if (!NextRecords(pictures, fd, mine.get(), &records)) return false;
             if (records.empty()) {
                 static const uint8_t kHeartbeat[4] = {0, 0, 0, 0};
                 return sink.write(reinterpret_cast<const char*>(kHeartbeat), sizeof kHeartbeat);
@@ -415,14 +443,18 @@ void SetUpRoutes(ServerState* state) {
     server.set_payload_max_length(kInputMaxBytes);
     server.set_read_timeout(WEB_REQUEST_DEADLINE_S, 0);
     server.set_write_timeout(WEB_WRITE_TIMEOUT_S, 0);
-    // Without the right token nothing is served, not even "not found".
-    server.set_pre_routing_handler([state](const httplib::Request& request,
-                                           httplib::Response& response) {
-        if (WEB_TokenMatches(state->options.token, GivenToken(request)))
-            return httplib::Server::HandlerResponse::Unhandled;
-        response.status = 401;
-        return httplib::Server::HandlerResponse::Handled;
+    server.set_logger([](const httplib::Request&, const httplib::Response& response) {
+        if (response.status == 400 || response.status == 413 || response.status == 414)
+            t_bad_request = true;
     });
+    // Without the right token nothing is served, not even "not found".
+    server.set_pre_routing_handler(
+        [state](const httplib::Request& request, httplib::Response& response) {
+            if (WEB_TokenMatches(state->options.token, GivenToken(request)))
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.status = 401;
+            return httplib::Server::HandlerResponse::Handled;
+        });
     server.Get("/", [state](const httplib::Request&, httplib::Response& response) {
         ServePage(state, response);
     });

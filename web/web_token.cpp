@@ -71,7 +71,8 @@ std::string ReadSmallFile(const std::string& path) {
     ::close(fd);
     if (got <= 0) return "";
     std::string text(buffer, static_cast<size_t>(got));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
     return text;
 }
 
