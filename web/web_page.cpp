@@ -12,12 +12,13 @@ constexpr const char* kPage = R"PAGE(<!DOCTYPE html>
 <title>VeltraDesktop</title>
 <style>
 html,body{margin:0;padding:0;background:#202020;color:#e0e0e0;font:14px sans-serif}
-#box{position:relative;width:100%;max-width:calc(100vh*800/480);margin:0 auto}
-canvas{display:block;width:100%;height:auto;image-rendering:pixelated;image-rendering:crisp-edges;
+#box{position:relative;width:100%;max-width:calc((100vh - 2.5em)*800/480);margin:0 auto}
+canvas{display:block;width:100%;height:auto;image-rendering:crisp-edges;image-rendering:pixelated;
 touch-action:none;user-select:none;-webkit-user-select:none}
 #lost{display:none;position:absolute;left:0;top:0;right:0;padding:8px;text-align:center;
 background:rgba(160,0,0,.85);color:#fff;font-weight:bold}
-#note{padding:4px 8px;text-align:center;color:#a0a0a0}
+#note{height:1.5em;line-height:1.5em;padding:0 8px;text-align:center;color:#a0a0a0;
+overflow:hidden;white-space:nowrap;text-overflow:ellipsis}
 </style></head><body>
 <div id="box"><canvas id="screen" width="800" height="480"></canvas>
 <div id="lost">Connection to the program lost - trying again...</div></div>
