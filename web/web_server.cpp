@@ -93,8 +93,8 @@ int MsUntil(Clock::time_point deadline) {
 // progress. Reads are buffered (the library reads request lines byte by byte).
 class BoundedStream : public httplib::Stream {
   public:
-    BoundedStream(int fd, const WEB_Options& options)
-        : fd_(fd), deadline_ms_(options.request_deadline_ms),
+    BoundedStream(int fd, const WEB_Options& options, const std::atomic<bool>* stopping)
+        : fd_(fd), stopping_(stopping), deadline_ms_(options.request_deadline_ms),
           write_timeout_ms_(options.write_timeout_ms) {}
 
     void BeginRequest() {
@@ -104,14 +104,14 @@ class BoundedStream : public httplib::Stream {
     bool HasBuffered() const { return begin_ < end_; }
 
     bool is_readable() const override {
-        return HasBuffered() || WaitFd(fd_, POLLIN, MsUntil(deadline_));
+        return HasBuffered() || WaitReadable();
     }
     bool is_writable() const override { return WaitFd(fd_, POLLOUT, write_timeout_ms_); }
 
     ssize_t read(char* ptr, size_t size) override {
         if (taken_ >= WEB_REQUEST_MAX_BYTES) return -1;
         if (!HasBuffered()) {
-            if (!WaitFd(fd_, POLLIN, MsUntil(deadline_))) return -1;
+            if (!WaitReadable()) return -1;
             ssize_t got;
             do
                 got = ::recv(fd_, buffer_, sizeof buffer_, 0);
@@ -148,6 +148,16 @@ class BoundedStream : public httplib::Stream {
     socket_t socket() const override { return fd_; }
 
   private:
+    // Until the request's deadline, in short steps so that a stop is not held up.
+    bool WaitReadable() const {
+        while (!stopping_->load()) {
+            const int left = MsUntil(deadline_);
+            if (WaitFd(fd_, POLLIN, std::min(left, 200))) return true;
+            if (left <= 200) return false;
+        }
+        return false;
+    }
+
     void Address(int (*query)(int, sockaddr*, socklen_t*), std::string* ip, int* port) const {
         sockaddr_storage address{};
         socklen_t length = sizeof address;
@@ -163,6 +173,7 @@ class BoundedStream : public httplib::Stream {
     }
 
     int fd_;
+    const std::atomic<bool>* stopping_;
     int deadline_ms_;
     int write_timeout_ms_;
     Clock::time_point deadline_{};
@@ -181,7 +192,7 @@ class BoundedServer : public httplib::Server {
   private:
     bool process_and_close_socket(socket_t sock) override {
         if (!t_refuse) g_waiting.fetch_sub(1);
-        BoundedStream stream(sock, *options_);
+        BoundedStream stream(sock, *options_, stopping_);
         t_socket = sock;
         for (int served = 0; !t_refuse && served < kKeepAliveRequests && !stopping_->load();
              ++served) {

@@ -134,10 +134,12 @@ class Browser:
             options.add_argument(argument)
         self.driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")),
                                        options=options)
-        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-            "width": 800 * SCALE, "height": 480 * SCALE + 60, "deviceScaleFactor": 1,
-            "mobile": False})
+        self.size(800 * SCALE, 480 * SCALE + 60)
         self.driver.get(url)
+
+    def size(self, width, height):
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
 
     def quit(self):
         self.driver.quit()
@@ -212,7 +214,18 @@ def wait(check_fn, timeout_s):
     return check_fn()
 
 
-def start(build, display, appdata, port, out, control):
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def lost_shown(browser):
+    return browser.driver.execute_script(
+        "return getComputedStyle(document.getElementById('lost')).display !== 'none'")
+
+
+def start(build, display, appdata, port, out, control, web_port):
     data = os.path.join(appdata, "Ovalo")
     os.makedirs(data, exist_ok=True)
     settings = os.path.join(data, "config.ini")
@@ -221,7 +234,8 @@ def start(build, display, appdata, port, out, control):
     with open(settings, "w") as f:
         f.write(text + "[WEB]\nCONTROL=%d\n" % control)
     size = os.path.getsize(out) if os.path.exists(out) else 0
-    program = harness.start_program(build, display, appdata, port, out, ["--web", "0"])
+    program = harness.start_program(build, display, appdata, port, out,
+                                    ["--web", str(web_port)])
     url = None
     for _ in range(100):
         with open(out) as f:
@@ -234,7 +248,7 @@ def start(build, display, appdata, port, out, control):
     return program, url
 
 
-def run(build, scratch):
+def run(build, scratch, picture=None):
     fbdir = os.path.join(scratch, "fb")
     os.makedirs(fbdir)
     _, display = harness.start_xvfb(fbdir)
@@ -244,7 +258,7 @@ def run(build, scratch):
     out = os.path.join(scratch, "program.out")
 
     # ---- CONTROL=1: the picture, a change, a click that connects
-    program, url = start(build, display, appdata, port, out, 1)
+    program, url = start(build, display, appdata, port, out, 1, free_port())
     if not check(url is not None, "the program prints the page's address"):
         return
     web_port = int(re.search(r":(\d+)/", url).group(1))
@@ -299,6 +313,14 @@ def run(build, scratch):
         check(wait(lambda: (lambda p: p and p[tab[1]][tab[0]] ==
                             harness.Screen(fbdir, origin).pixel(*tab))(browser.picture()), 5),
               "the browser shows the pages")
+        if picture:
+            # The page at the display's own size, for the README.
+            browser.size(800, 480 + 26)
+            time.sleep(1)
+            with open(picture, "wb") as f:
+                f.write(browser.driver.get_screenshot_as_png())
+            browser.size(800 * SCALE, 480 * SCALE + 60)
+            time.sleep(1)
 
         # The values change with the simulator: every picture of the band with the clock and the
         # values that the window showed reaches the browser within 1 s.
@@ -369,18 +391,21 @@ def run(build, scratch):
         if before and after:
             check(after[0] - before[0] <= 1024, "memory within 1 MiB (%+d kB)" %
                   (after[0] - before[0]))
-    finally:
-        browser.quit()
-    check(harness.stop(program, term_first=True) == 0, "the program ends with 0")
+        check(not lost_shown(browser), "the page does not say the connection is lost")
+        check(harness.stop(program, term_first=True) == 0, "the program ends with 0")
+        check(wait(lambda: lost_shown(browser), 20), "the page says the connection is lost")
 
-    # ---- CONTROL=0: the same click changes nothing, the press gets 403
-    program, url = start(build, display, appdata, port, out, 0)
-    if not check(url is not None and token.group(1) in url, "the token is kept across starts"):
-        return
-    check(harness.wait_screen(fbdir, origin, harness.connect_page_shown, 30),
-          "the window shows the connect page again")
-    browser = Browser(url)
-    try:
+        # ---- CONTROL=0: the same click changes nothing, the press gets 403
+        program, url = start(build, display, appdata, port, out, 0, web_port)
+        if not check(url is not None and token.group(1) in url,
+                     "the token is kept across starts"):
+            return
+        check(harness.wait_screen(fbdir, origin, harness.connect_page_shown, 30),
+              "the window shows the connect page again")
+        frames = browser.frames()
+        check(wait(lambda: not lost_shown(browser) and browser.frames() > frames, 20),
+              "the page comes back by itself when the program is there again")
+        browser.driver.get(url)
         check(wait(lambda: browser.frames() > 0, 10), "the view-only page draws the display")
         check("View only" in browser.text(), "the page says it is view only")
         known_logs = harness.log_files(data)
@@ -401,6 +426,7 @@ def run(build, scratch):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
+    parser.add_argument("--picture", help="also save the page on the Home tab as this PNG")
     args = parser.parse_args()
     try:
         import selenium  # noqa: F401
@@ -413,7 +439,7 @@ def main():
             return SKIP
     scratch = tempfile.mkdtemp(prefix="web_browser_")
     try:
-        run(os.path.abspath(args.build), scratch)
+        run(os.path.abspath(args.build), scratch, args.picture)
     finally:
         harness._end_all()
         if not failures:
