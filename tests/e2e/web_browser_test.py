@@ -186,6 +186,18 @@ class Browser:
               for (const k of [2, 1, 0]) c = t[(c ^ d[i + k]) & 0xFF] ^ (c >>> 8);
             return (c ^ 0xFFFFFFFF) >>> 0;""", first, last)
 
+    def tap(self, x, y):
+        """A finger's touch and lift at a display point, as on a phone."""
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                                    {"enabled": True, "maxTouchPoints": 1})
+        point = {"x": x * SCALE + 1, "y": y * SCALE + 1}
+        self.driver.execute_cdp_cmd("Input.dispatchTouchEvent",
+                                    {"type": "touchStart", "touchPoints": [point]})
+        time.sleep(0.05)
+        self.driver.execute_cdp_cmd("Input.dispatchTouchEvent",
+                                    {"type": "touchEnd", "touchPoints": []})
+        self.driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": False})
+
     def click(self, x, y):
         """A press and a release at a display point, as the mouse gives them."""
         for kind in ("mousePressed", "mouseReleased"):
@@ -302,6 +314,17 @@ def run(build, scratch, picture=None):
                     1 for y in range(480) for x in range(800) if canvas[y][x] != own[y][x]))
             check(same, "the browser's picture equals the program's F12 screenshot")
 
+        # A finger on DEUTSCH and the mouse on ENGLISH: each stores its language at once.
+        settings = os.path.join(data, "config.ini")
+        language = lambda: re.search(r"LANGUAGE=(\d)", open(settings).read() if
+                                     os.path.exists(settings) else "")
+        browser.tap(*harness.GERMAN_BUTTON)
+        check(wait(lambda: language() and language().group(1) == "1", 10),
+              "a touch on DEUTSCH in the browser chooses German")
+        browser.click(*harness.ENGLISH_BUTTON)
+        check(wait(lambda: language() and language().group(1) == "0", 10),
+              "a click on ENGLISH in the browser chooses English")
+
         # A click on CONNECT in the browser connects; the pages appear in both.
         known_logs = harness.log_files(data)
         browser.click(*harness.CONNECT_BUTTON)
@@ -394,6 +417,7 @@ def run(build, scratch, picture=None):
         check(not lost_shown(browser), "the page does not say the connection is lost")
         check(harness.stop(program, term_first=True) == 0, "the program ends with 0")
         check(wait(lambda: lost_shown(browser), 20), "the page says the connection is lost")
+        frames = browser.frames()
 
         # ---- CONTROL=0: the same click changes nothing, the press gets 403
         program, url = start(build, display, appdata, port, out, 0, web_port)
@@ -402,7 +426,6 @@ def run(build, scratch, picture=None):
             return
         check(harness.wait_screen(fbdir, origin, harness.connect_page_shown, 30),
               "the window shows the connect page again")
-        frames = browser.frames()
         check(wait(lambda: not lost_shown(browser) and browser.frames() > frames, 20),
               "the page comes back by itself when the program is there again")
         browser.driver.get(url)
