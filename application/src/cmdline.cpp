@@ -253,7 +253,8 @@ std::string CMDLINE_HelpText() {
            "  VELTRA_NO_MESSAGE_BOX=1   toolkit errors only go to SimError.log\n"
            "  VELTRA_GATEWAY_PORT       the gateway's port when --gateway gives none\n"
            "\n"
-           "Exit status: 0, or 2 for a bad command line.\n";
+           "Exit status: 0; 1 when --web-url finds the browser view off; 2 for a bad\n"
+           "command line.\n";
 }
 
 std::string CMDLINE_VersionText() {
