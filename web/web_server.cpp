@@ -103,9 +103,7 @@ class BoundedStream : public httplib::Stream {
     }
     bool HasBuffered() const { return begin_ < end_; }
 
-    bool is_readable() const override {
-        return HasBuffered() || WaitReadable();
-    }
+    bool is_readable() const override { return HasBuffered() || WaitReadable(); }
     bool is_writable() const override { return WaitFd(fd_, POLLOUT, write_timeout_ms_); }
 
     ssize_t read(char* ptr, size_t size) override {
