@@ -144,8 +144,7 @@ TEST(Cmdline, HelpListsEveryOptionAndStartEndsWithTheRightCodes) {
     for (const char* option :
          {"--gateway ADDRESS[:PORT]", "--data-dir DIR", "--language en|de", "--scale N",
           "--auto-connect", "--no-window", "--web [ADDRESS:]PORT", "--web-url", "--help",
-          "--version", "VELTRA_HOST",
-          "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
+          "--version", "VELTRA_HOST", "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_EQ(CMDLINE_VersionText().rfind("veltra-desktop 1.", 0), 0u);
 
