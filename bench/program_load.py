@@ -8,6 +8,8 @@ CASE is one of
     home     default scenario, connected, the Home page on show (the simulator polling)
     wide     wide scenario, connected, the widest page (nine meters) on show
     connect  no gateway: the program waits on the connect page
+    web1     like home, with the browser view on (--web) and one viewer reading its stream
+    web8     the same with eight viewers
 
 Prints one line: CASE cpu_percent rss_max_mib seconds. With PROGRAM_LOAD_PERF=FILE, perf
 records a call-graph profile of the measuring window into FILE; with PROGRAM_LOAD_KEEP=1 the
@@ -16,6 +18,7 @@ ended here by its own id.
 """
 
 import atexit
+import http.client
 import os
 import re
 import select
@@ -24,6 +27,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 TITLE = "veltraDesktop - v1.07.00"
@@ -92,12 +96,12 @@ def start_simulator(build, scenario, log):
     return int(match.group(1))
 
 
-def start_program(build, display, data, port, log):
+def start_program(build, display, data, port, log, extra=()):
     binary = os.path.join(build, "application", "veltra-desktop")
     env = dict(os.environ, DISPLAY=display, VELTRA_NO_MESSAGE_BOX="1")
     env.pop("VELTRA_HOST", None)
     process = subprocess.Popen(
-        [binary, "--data-dir", data, "--gateway", "127.0.0.1:%d" % port],
+        [binary, "--data-dir", data, "--gateway", "127.0.0.1:%d" % port] + list(extra),
         stdout=log, stderr=subprocess.STDOUT, env=env, cwd=data)
     _started.append(process)
     return process
@@ -186,6 +190,39 @@ def last_tab_x(s):
     raise RuntimeError("no tabs found")
 
 
+def web_address(log_path):
+    """(port, token) from the address the program printed."""
+    deadline = time.time() + 20
+    while time.time() < deadline:
+        with open(log_path, "rb") as f:
+            match = re.search(rb"http://[^:]+:(\d+)/\?token=([0-9a-f]+)", f.read())
+        if match:
+            return int(match.group(1)), match.group(2).decode()
+        time.sleep(0.1)
+    raise RuntimeError("the program printed no browser view address")
+
+
+def start_viewers(port, token, count, stop):
+    """Viewers as the page is one: each reads the frame stream as fast as it comes."""
+    def view():
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        try:
+            connection.request("GET", "/stream", headers={"Authorization": "Bearer " + token})
+            response = connection.getresponse()
+            if response.status != 200:
+                print("viewer refused: %d" % response.status, file=sys.stderr)
+                return
+            while not stop.is_set() and response.read1(65536):
+                pass
+        except (OSError, http.client.HTTPException):
+            pass  # the program ends at the end of the measurement
+        connection.close()
+    threads = [threading.Thread(target=view, daemon=True) for _ in range(count)]
+    for thread in threads:
+        thread.start()
+    return threads
+
+
 def proc_cpu_ticks(pid):
     with open("/proc/%d/stat" % pid) as f:
         fields = f.read().rsplit(")", 1)[1].split()
@@ -224,7 +261,8 @@ def run(build, case, seconds):
         port = 9  # nothing is connected; the address is only proposed
     else:
         port = start_simulator(build, "wide" if case == "wide" else "default", log)
-    program = start_program(build, display, data, port, log)
+    web = case.startswith("web")
+    program = start_program(build, display, data, port, log, ["--web", "0"] if web else [])
     origin = window_origin(display)
     if not wait_for(fbdir, origin, connect_page_shown, 30):
         raise RuntimeError("no connect page (see %s)" % work)
@@ -243,6 +281,11 @@ def run(build, case, seconds):
                             10):
                 raise RuntimeError("the last tab was not selected (see %s)" % work)
         time.sleep(5)  # the first polls and the page's first paints
+    stop = threading.Event()
+    if web:
+        web_port, token = web_address(os.path.join(work, "log.txt"))
+        start_viewers(web_port, token, int(case[3:]), stop)
+        time.sleep(2)
     # The pointer rests outside the window, as for a monitor left open.
     xdotool(display, "mousemove", 1020, 760)
     perf = None
@@ -252,6 +295,7 @@ def run(build, case, seconds):
                                  str(program.pid), "-o", os.environ["PROGRAM_LOAD_PERF"]],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     cpu, rss = measure(program.pid, seconds)
+    stop.set()
     if perf is not None:
         perf.send_signal(signal.SIGINT)
         perf.wait()
@@ -266,7 +310,7 @@ def run(build, case, seconds):
 
 
 def main():
-    if len(sys.argv) < 3 or sys.argv[2] not in ("home", "wide", "connect"):
+    if len(sys.argv) < 3 or sys.argv[2] not in ("home", "wide", "connect", "web1", "web8"):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 2
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 60.0

@@ -7,6 +7,7 @@
 #include "config/settings.h"
 #include "gui/host/host.h"
 #include "pages/connect.h"
+#include "web/web.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,7 +29,14 @@ constexpr size_t kMaxDataDirLength = 1024;
 constexpr const char* kAutoConnectSection = "NETWORK";
 constexpr const char* kAutoConnectKey = "AUTOCONNECT";
 
+// The settings keys of the browser view.
+constexpr const char* kWebSection = "WEB";
+constexpr const char* kWebListenKey = "LISTEN";
+constexpr const char* kWebControlKey = "CONTROL";
+
 std::string g_gateway_address; // set before the tasks start, only read afterwards
+bool g_web_on = false;         // the browser view's settings, set by CMDLINE_Apply
+WEB_Options g_web;
 
 bool IsDigits(const std::string& text) {
     if (text.empty()) return false;
@@ -104,13 +112,21 @@ void TakeValue(CmdlineOptions* options, const std::string& name, const std::stri
             return Bad(options, "invalid --language '" + value + "': expected en or de");
         return;
     }
+    if (name == "--web") {
+        WEB_Listen listen;
+        std::string error;
+        if (!WEB_ParseListen(value, &listen, &error)) return Bad(options, "--web: " + error);
+        options->web = value;
+        return;
+    }
     // --scale
     if (!ParseNumber(value, 1, HOST_SCALE_MAX, &options->scale))
         return Bad(options, "invalid --scale '" + value + "': expected 1, 2, 3 or 4");
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--gateway" || name == "--data-dir" || name == "--language" || name == "--scale";
+    return name == "--gateway" || name == "--data-dir" || name == "--language" ||
+           name == "--scale" || name == "--web";
 }
 
 // The window's scale when the command line gave none: the settings' value, 1 when missing.
@@ -121,6 +137,43 @@ int StoredScale() {
     DBG_Printf("SCALE %d in %s is not 1 to %d; the window is not enlarged\n",
                static_cast<int>(stored), path.c_str(), HOST_SCALE_MAX);
     return 1;
+}
+
+// The browser view's settings: --web, else LISTEN in section WEB (off when empty or bad).
+bool WebSettings(const CmdlineOptions& options, WEB_Options* web) {
+    const std::string path = CONFIG_SettingsPath();
+    std::string listen_text = options.web;
+    if (listen_text.empty()) {
+        char stored[64] = {};
+        INI_GetString(kWebSection, kWebListenKey, "", stored, sizeof stored, path.c_str());
+        listen_text = stored;
+    }
+    if (listen_text.empty()) return false;
+    std::string error;
+    if (!WEB_ParseListen(listen_text, &web->listen, &error)) {
+        DBG_Printf("LISTEN in section WEB of %s: %s; the browser view is off\n", path.c_str(),
+                   error.c_str());
+        return false;
+    }
+    web->control = INI_GetLong(kWebSection, kWebControlKey, 0, path.c_str()) == 1;
+    return true;
+}
+
+// --web-url: the page's address with the token (made now if this is the first time).
+int PrintWebUrl() {
+    if (!g_web_on) {
+        std::fprintf(stderr, "%s: the browser view is off (--web or LISTEN in section WEB)\n",
+                     kProgram);
+        return 1;
+    }
+    std::string token, error;
+    DATA_CreateFolder();
+    if (!WEB_LoadToken(DATA_FilePath(WEB_TOKEN_FILE), &token, &error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", WEB_FormatUrl(g_web.listen, token).c_str());
+    return 0;
 }
 
 } // namespace
@@ -135,6 +188,10 @@ CmdlineOptions CMDLINE_Parse(int argc, const char* const* argv) {
         }
         if (argument == "--version") {
             if (options.action != CMDLINE_SHOW_HELP) options.action = CMDLINE_SHOW_VERSION;
+            continue;
+        }
+        if (argument == "--web-url") {
+            options.web_url = true;
             continue;
         }
         if (argument == "--auto-connect" || argument == "--no-window") {
@@ -181,6 +238,11 @@ std::string CMDLINE_HelpText() {
            "                            (also AUTOCONNECT=1 in section NETWORK)\n"
            "  --no-window               no window and no display needed: connect at once and\n"
            "                            after every loss, poll and log until SIGTERM\n"
+           "  --web [ADDRESS:]PORT      show the display in a web browser: serve it on PORT\n"
+           "                            of ADDRESS (else 127.0.0.1; also LISTEN in section\n"
+           "                            WEB; CONTROL=1 there lets the page press)\n"
+           "  --web-url                 print the browser view's address with its token and\n"
+           "                            end\n"
            "  -h, --help                show this help and end\n"
            "  --version                 show the version and end\n"
            "\n"
@@ -191,7 +253,8 @@ std::string CMDLINE_HelpText() {
            "  VELTRA_NO_MESSAGE_BOX=1   toolkit errors only go to SimError.log\n"
            "  VELTRA_GATEWAY_PORT       the gateway's port when --gateway gives none\n"
            "\n"
-           "Exit status: 0, or 2 for a bad command line or when no window can be opened.\n";
+           "Exit status: 0; 1 when --web-url finds the browser view off; 2 for a bad\n"
+           "command line or when no window can be opened.\n";
 }
 
 std::string CMDLINE_VersionText() {
@@ -224,6 +287,8 @@ int CMDLINE_Apply(const CmdlineOptions& options) {
     const bool auto_connect =
         options.auto_connect ||
         INI_GetLong(kAutoConnectSection, kAutoConnectKey, 0, settings.c_str()) == 1;
+    g_web = WEB_Options{};
+    g_web_on = WebSettings(options, &g_web);
     HOST_ForceHeadless(options.no_window);
     CONNECT_SetAutoConnect(auto_connect || options.no_window, options.no_window);
     return 0;
@@ -245,7 +310,23 @@ int CMDLINE_Start(int argc, const char* const* argv) {
             break;
     }
     const int result = CMDLINE_Apply(options);
+    if (result == 0 && options.web_url) return PrintWebUrl();
     return result == 0 ? -1 : result;
+}
+
+void CMDLINE_StartWeb() {
+    if (!g_web_on) return;
+    std::string error;
+    if (!WEB_LoadToken(DATA_FilePath(WEB_TOKEN_FILE), &g_web.token, &error) ||
+        !WEB_Start(g_web, &error)) {
+        std::fprintf(stderr, "%s: browser view: %s\n", kProgram, error.c_str());
+        return;
+    }
+    WEB_Listen bound = g_web.listen;
+    bound.port = WEB_Port();
+    std::printf("Browser view%s: %s\n", g_web.control ? "" : " (view only)",
+                WEB_FormatUrl(bound, g_web.token).c_str());
+    std::fflush(stdout);
 }
 
 const char* CMDLINE_GatewayAddress() {

@@ -27,6 +27,8 @@ struct CmdlineOptions {
     int scale = 0;               // --scale: 1 to 4; 0 when not given
     bool auto_connect = false;   // --auto-connect
     bool no_window = false;      // --no-window
+    std::string web;             // --web [ADDRESS:]PORT, checked; empty when not given
+    bool web_url = false;        // --web-url: print the browser view's address and end
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument or
@@ -50,6 +52,12 @@ int CMDLINE_Apply(const CmdlineOptions& options);
 // What the process entry calls first: parses, prints the help, the version or the error, and
 // applies. Returns -1 to go on with the start, else the exit code.
 int CMDLINE_Start(int argc, const char* const* argv);
+
+// The browser view, when --web or LISTEN in section WEB asks for it (CONTROL=1 there lets the
+// page press): loads or makes the token in the data folder, starts the server and prints the
+// page's address. A failure is printed and the program goes on without it. Called after the
+// host and the data folder are set up; WEB_Stop ends it.
+void CMDLINE_StartWeb();
 
 // The address given with --gateway ("" when none), for the connect page and unattended runs.
 const char* CMDLINE_GatewayAddress();

@@ -13,6 +13,7 @@
 #include "gui/host/host.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "pages/info.h"
+#include "web/web.h"
 
 #include <csignal>
 #include <cstdio>
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     DATA_CreateFolder();
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
     MB_SetUiHooks(&kSearchUi);
+    CMDLINE_StartWeb(); // only when asked for
 
     std::thread gui_task(GUITASK_Main);
     std::thread connection_task(GatewayTask);
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
     gui_task.join();
     connection_task.join();
     master_task.join();
+    WEB_Stop();
     HOST_Exit();
     return 0;
 }

@@ -307,6 +307,14 @@ uint32_t HOST_GetPixel(int index, int x, int y) {
     return g_buffers[index][y * HOST_XSIZE + x];
 }
 
+uint32_t HOST_CopyShownFrame(uint32_t* out) {
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    const uint32_t count = g_change_count.load(std::memory_order_acquire);
+    if (out != nullptr)
+        std::memcpy(out, g_buffers[g_shown.load(std::memory_order_acquire)].data(), sizeof(Frame));
+    return count;
+}
+
 // ---- Presenting
 
 bool HOST_FramePending() {

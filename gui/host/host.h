@@ -81,6 +81,10 @@ void HOST_IncrementChangeCount();
 uint32_t HOST_GetChangeCount();
 // A pixel of a buffer; 0 outside the buffer or for a bad index.
 uint32_t HOST_GetPixel(int index, int x, int y);
+// Copies the buffer on show (HOST_XSIZE x HOST_YSIZE pixels) into `out` under the toolkit
+// lock, so the copy is never half drawn, and returns the change counter it belongs to. For
+// readers on other threads (the browser view); waits while the toolkit draws.
+uint32_t HOST_CopyShownFrame(uint32_t* out);
 
 // ---- Presenting ----------------------------------------------------------------------------
 

@@ -119,6 +119,12 @@ TEST(Cmdline, BadCommandLinesGiveOneLineNamingTheProblem) {
         {{"--gateway", "1.2.3.4:"}, "invalid port"},
         {{"--gateway", "1.2.3.4:50x"}, "invalid port"},
         {{"--gateway", "1.2.3.4:5:6"}, "invalid port"},
+        {{"--web"}, "option '--web' needs a value"},
+        {{"--web", "80a"}, "--web: invalid port"},
+        {{"--web", "65536"}, "--web: invalid port"},
+        {{"--web", "1.2.3:80"}, "--web: invalid address"},
+        {{"--web=host.local:80"}, "--web: invalid address"},
+        {{"--web-url=1"}, "unknown option '--web-url=1'"},
         // The first error is reported even after --help.
         {{"--help", "--bogus"}, "unknown option '--bogus'"},
     };
@@ -137,8 +143,8 @@ TEST(Cmdline, HelpListsEveryOptionAndStartEndsWithTheRightCodes) {
     const std::string help = CMDLINE_HelpText();
     for (const char* option :
          {"--gateway ADDRESS[:PORT]", "--data-dir DIR", "--language en|de", "--scale N",
-          "--auto-connect", "--no-window", "--help", "--version", "VELTRA_HOST",
-          "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
+          "--auto-connect", "--no-window", "--web [ADDRESS:]PORT", "--web-url", "--help",
+          "--version", "VELTRA_HOST", "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_EQ(CMDLINE_VersionText().rfind("veltra-desktop 1.", 0), 0u);
 
@@ -191,6 +197,38 @@ TEST_F(CmdlineApply, ScaleComesFromTheSettingsWhenNotGivenAndABadOneIsIgnored) {
     EXPECT_EQ(HOST_GetScale(), 1);
     // Nothing given: the settings file is only read, never written.
     EXPECT_EQ(INI_GetLong("GUI", "LANGUAGE", -5, settings.c_str()), -5);
+}
+
+TEST_F(CmdlineApply, WebUrlPrintsTheAddressWithTheKeptToken) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Start({"--web-url"}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the browser view is off"),
+              std::string::npos);
+
+    const fs::path folder = root_ / "Ovalo";
+    const std::string settings = (folder / "config.ini").string();
+    fs::create_directories(folder);
+    INI_PutString("WEB", "LISTEN", "8123", settings.c_str());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Start({"--web-url"}), 0);
+    const std::string first = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(first.rfind("http://127.0.0.1:8123/?token=", 0), 0u) << first;
+    const std::string token = first.substr(first.find('=') + 1, 32);
+    EXPECT_EQ(first.size(), std::string("http://127.0.0.1:8123/?token=\n").size() + 32);
+    EXPECT_EQ(fs::status(folder / "webtoken").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // --web comes before the settings; the token stays the same.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Start({"--web", "10.0.0.1:9000", "--web-url"}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "http://10.0.0.1:9000/?token=" + token + "\n");
+
+    // A LISTEN that is not an address turns the browser view off rather than guessing.
+    INI_PutString("WEB", "LISTEN", "everywhere", settings.c_str());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Start({"--web-url"}), 1);
+    testing::internal::GetCapturedStderr();
 }
 
 TEST_F(CmdlineApply, ADataFolderThatCannotBeCreatedIsABadCommandLine) {

@@ -1,16 +1,20 @@
 // The program without a window, against the simulated gateway with a fast clock: it needs no
 // display, connects to the given address by itself, searches and logs, connects again by itself
-// after the gateway restarted, and ends with exit code 0 on SIGTERM.
+// after the gateway restarted, and ends with exit code 0 on SIGTERM. With --web it serves the
+// pages it draws without a window.
 #include "tests/util/scratch.h"
 #include "tests/util/simulator.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <png.h>
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,7 +25,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t StartProgram(const std::string& folder, int port) {
+pid_t StartProgram(const std::string& folder, int port, const char* extra1 = nullptr,
+                   const char* extra2 = nullptr) {
     const std::string gateway = "127.0.0.1:" + std::to_string(port);
     const std::string data = folder + "/data";
     const std::string output = folder + "/output.txt";
@@ -36,7 +41,7 @@ pid_t StartProgram(const std::string& folder, int port) {
         dup2(out, 2);
         const std::string program = std::string(VELTRA_BINARY_DIR) + "/application/veltra-desktop";
         execl(program.c_str(), "veltra-desktop", "--no-window", "--gateway", gateway.c_str(),
-              "--data-dir", data.c_str(), static_cast<char*>(nullptr));
+              "--data-dir", data.c_str(), extra1, extra2, static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
@@ -100,6 +105,62 @@ TEST(NoWindow, LogsReconnectsByItselfAndEndsCleanlyOnSigterm) {
     EXPECT_LE(back.count(), 15000) << "back on the pages later than 15 s after the restart";
     EXPECT_TRUE(WaitFor([&] { return DataLines(second_log) >= 1; }, std::chrono::seconds(30)));
 
+    kill(pid, SIGTERM);
+    const int code = WaitExit(pid, std::chrono::seconds(10));
+    if (code == -1) kill(pid, SIGKILL);
+    EXPECT_EQ(code, 0);
+}
+
+TEST(NoWindow, ServesThePagesToABrowser) {
+    ScratchFolder folder("veltra-nowindow-web");
+    Simulator simulator(std::vector<std::string>{"--clock-speed", "60"});
+    ASSERT_GT(simulator.port(), 0);
+    const pid_t pid = StartProgram(folder.Path(), simulator.port(), "--web", "0");
+    ASSERT_GT(pid, 0);
+    std::smatch address;
+    const std::regex printed(
+        "Browser view \\(view only\\): http://127\\.0\\.0\\.1:(\\d+)/\\?token=([0-9a-f]{32})");
+    std::string output;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            output = ReadBytes(folder.File("output.txt"));
+            return std::regex_search(output, address, printed);
+        },
+        std::chrono::seconds(20)))
+        << output;
+    const std::string log = folder.Path() + "/data/log1.csv";
+    EXPECT_TRUE(WaitFor([&] { return DataLines(log) >= 1; }, std::chrono::seconds(60)));
+
+    if (address.size() == 3) {
+        // The first record of the stream is the whole display: the pages with their tabs.
+        httplib::Client client("127.0.0.1", std::stoi(address[1].str()));
+        client.set_read_timeout(20, 0);
+        std::string stream;
+        client.Get("/stream", {{"Authorization", "Bearer " + address[2].str()}},
+                   [&](const char* data, size_t size) {
+                       stream.append(data, size);
+                       return stream.size() < 6 ||
+                              stream.size() <
+                                  4 + (size_t{uint8_t(stream[0])} << 24 |
+                                       size_t{uint8_t(stream[1])} << 16 |
+                                       size_t{uint8_t(stream[2])} << 8 | uint8_t(stream[3]));
+                   });
+        ASSERT_GT(stream.size(), 6u);
+        EXPECT_EQ(stream[4], 0); // row 0
+        EXPECT_EQ(stream[5], 0);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, stream.data() + 6, stream.size() - 6));
+        image.format = PNG_FORMAT_RGB;
+        std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+        ASSERT_EQ(image.width, 800u);
+        ASSERT_EQ(image.height, 480u);
+        const size_t tab = (65 * 800 + 600) * 3; // a tab that is not selected: dark green
+        EXPECT_EQ(rgb[tab], 0x00);
+        EXPECT_EQ(rgb[tab + 1], 0x66);
+        EXPECT_EQ(rgb[tab + 2], 0x00);
+    }
     kill(pid, SIGTERM);
     const int code = WaitExit(pid, std::chrono::seconds(10));
     if (code == -1) kill(pid, SIGKILL);
