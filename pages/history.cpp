@@ -7,7 +7,9 @@
 #include "gui/toolkit/widgets/dropdown.h"
 #include "gui/toolkit/widgets/graph.h"
 #include "gui/toolkit/widgets/text.h"
+#include "devices/device_list.h"
 #include "log/log.h"
+#include "log/log_scan.h"
 #include "pages/info.h"
 
 #include <algorithm>
@@ -48,7 +50,7 @@ constexpr int kListScrollbarWidth = 40;
 
 // The readout cursor keeps off the left axis labels and the right margin.
 constexpr int kCursorMinX = 35;
-constexpr int16_t kNoValue = 0x7FFF;
+constexpr int16_t kNoValue = GRAPH_NO_VALUE;
 
 // Column names and formats are short; a longer field is cut to this.
 constexpr int kFieldSize = 128;
@@ -62,7 +64,8 @@ struct Curve {
     WM_HANDLE list = 0;
     GRAPH_HSERIES series = 0;
     GRAPH_HAXIS axis = 0;
-    int32_t field = 1; // log field: the list's selection + 1 (field 0 is the time stamp)
+    int32_t field = 1;   // log field: the list's selection + 1 (field 0 is the time stamp)
+    char name[128] = {}; // the column's name, to find it in the older files
     bool is_float = false;
     int32_t min = 0;
     int32_t max = 0;
@@ -86,6 +89,14 @@ struct Page {
 };
 
 Page g_page;
+
+// The points found in the files before the current one, slot k at the span's k-th point.
+struct OlderPoints {
+    HistoryPair pair[HISTORY_POINTS];
+    bool present[HISTORY_POINTS];
+};
+OlderPoints g_older;
+bool g_walked_before_first_line = false; // the walk guessed where the current file begins
 
 // ---- Range arithmetic ----
 
@@ -193,6 +204,7 @@ bool ReadPair(HistoryPair* pair, bool convert) {
 }
 
 void FoldIntoRange(const HistoryPair& pair) {
+    if (pair.gap) return;
     for (int i = 0; i < 2; ++i) {
         Curve& c = g_page.curve[i];
         c.min = std::min(c.min, pair.v[i]);
@@ -215,13 +227,112 @@ void Rescale(Curve* c) {
 void PushPair(const HistoryPair& pair) {
     for (int i = 0; i < 2; ++i) {
         const Curve& c = g_page.curve[i];
-        GRAPH_SERIES_Push(c.series, HISTORY_ScaleValue(pair.v[i], c.min, c.factor));
+        GRAPH_SERIES_Push(c.series, pair.gap ? GRAPH_NO_VALUE
+                                             : HISTORY_ScaleValue(pair.v[i], c.min, c.factor));
     }
 }
 
 void ReplayPending() {
     while (HISTORY_RingPending(&g_page.ring))
         PushPair(HISTORY_RingRead(&g_page.ring));
+}
+
+// ---- The files before the current one ----
+
+int64_t MinuteOf(int64_t seconds) {
+    return seconds >= 0 ? seconds / 60 : (seconds - 59) / 60;
+}
+
+// When the current file's first line was (or, while it has none, will be) written: its own
+// time stamp, or the display unit's clock a minute on. False when neither is known.
+bool CurrentFileStart(int32_t written, int64_t* seconds) {
+    char text[kFieldSize];
+    if (written > 0)
+        return LOG_GetLine(2, 0, text, kFieldSize) == 0 && LOGSCAN_ParseTime(text, seconds);
+    DeviceClock clock{};
+    if (!DEV_ReadClock(&clock)) return false;
+    std::snprintf(text, sizeof text, "%02d-%02d-%02d %02d:%02d:%02d", clock.year, clock.month,
+                  clock.day, clock.hour, clock.minute, clock.second);
+    if (!LOGSCAN_ParseTime(text, seconds)) return false;
+    *seconds += 60;
+    return true;
+}
+
+void ReportToDebug(void*, const char* path, int64_t line, const char* message) {
+    DBG_Printf("%s:%lld: %s\n", path, static_cast<long long>(line), message);
+}
+
+// A span longer than the current file goes on in the files before it (by number, wrapping
+// like the numbering) while their lines are older than the file after them and they have both
+// chosen columns under the same names. Lines are placed by their minute: position 1 is the
+// current file's first line, 0 the minute before it, and so on back; the span's points sit at
+// the multiples of the step. Returns the slot of the oldest point found (HISTORY_POINTS when
+// none); g_older holds them.
+int WalkOlderFiles(int32_t written) {
+    const int64_t step = g_page.step;
+    std::fill(std::begin(g_older.present), std::end(g_older.present), false);
+    g_walked_before_first_line = false;
+    int64_t newer_start = 0;
+    if (LOG_FileNumber() < 0 || !CurrentFileStart(written, &newer_start)) return HISTORY_POINTS;
+    g_walked_before_first_line = written == 0;
+    const int64_t reference = MinuteOf(newer_start);
+    const int64_t lowest = written - step * HISTORY_POINTS + 1;
+    const int64_t first = lowest + ((step - lowest % step) % step); // the first multiple
+    int oldest = HISTORY_POINTS;
+
+    LogScan scan;
+    int32_t number = LOG_FileNumber();
+    for (int32_t files = 0; files < LOG_FILE_NUMBER_LAST; ++files) {
+        number = number == 0 ? LOG_FILE_NUMBER_LAST : number - 1;
+        scan.report = nullptr; // a missing or foreign file just ends the walk
+        if (LOGSCAN_Open(&scan, LOG_FilePath(number)) != 0) break;
+        scan.report = ReportToDebug;
+        int column[2];
+        const auto find_columns = [&] {
+            for (int i = 0; i < 2; ++i)
+                column[i] = LOGSCAN_Column(&scan, g_page.curve[i].name);
+            return column[0] > 0 && column[1] > 0;
+        };
+        bool stop = !find_columns();
+        int32_t changes = 0;
+        int64_t file_start = INT64_MAX;
+        while (!stop && LOGSCAN_Next(&scan) == 1) {
+            if (scan.header_changes != changes) {
+                changes = scan.header_changes;
+                if (!find_columns()) stop = true;
+                if (stop) break;
+            }
+            if (scan.time >= newer_start) {
+                stop = true; // not older than the file after it: a clock set back, or foreign
+                continue;
+            }
+            file_start = std::min(file_start, scan.time);
+            const int64_t position = 1 + MinuteOf(scan.time) - reference;
+            if (position < first || position > 0 || (position - first) % step != 0) continue;
+            const int slot = static_cast<int>((position - first) / step);
+            if (g_older.present[slot]) continue;
+            HistoryPair pair{};
+            for (int i = 0; i < 2; ++i) {
+                // Fields are short numbers; the view is not zero-terminated.
+                char text[kFieldSize];
+                const std::string_view field = scan.fields[static_cast<size_t>(column[i])];
+                const size_t n = std::min(field.size(), sizeof text - 1);
+                std::memcpy(text, field.data(), n);
+                text[n] = '\0';
+                pair.v[i] = HISTORY_ParseValue(text, g_page.curve[i].is_float);
+            }
+            g_older.pair[slot] = pair;
+            g_older.present[slot] = true;
+            oldest = std::min(oldest, slot);
+        }
+        LOGSCAN_Close(&scan);
+        if (stop) break;
+        if (file_start != INT64_MAX) {
+            newer_start = file_start;
+            if (1 + MinuteOf(file_start) - reference <= first) break; // the span is full
+        }
+    }
+    return oldest;
 }
 
 int LoadOnce() {
@@ -243,13 +354,31 @@ int LoadOnce() {
         char format[kFieldSize];
         c.is_float =
             LOG_GetLine(1, c.field, format, kFieldSize) == 0 && std::strchr(format, 'f') != nullptr;
+        if (LOG_GetLine(0, c.field, c.name, sizeof c.name) != 0) c.name[0] = '\0';
         c.min = 0;
         c.max = 0;
     }
 
+    HISTORY_RingClear(&g_page.ring);
+    g_walked_before_first_line = false;
+    // A current file shorter than the span: the points before it come from the older files,
+    // and the minutes between them that no file has are gaps.
+    if (columns && lines < g_page.step * HISTORY_POINTS) {
+        const int64_t step = g_page.step;
+        const int oldest = WalkOlderFiles(written);
+        const int64_t lowest = written - step * HISTORY_POINTS + 1;
+        const int64_t first = lowest + ((step - lowest % step) % step);
+        const int before_current = static_cast<int>((0 - first) / step) + 1; // slots up to 0
+        for (int slot = oldest; slot < before_current; ++slot) {
+            HistoryPair pair = g_older.pair[slot];
+            pair.gap = !g_older.present[slot];
+            FoldIntoRange(pair);
+            HISTORY_RingAppend(&g_page.ring, pair);
+        }
+    }
+
     DBG_Printf("DbSize: %d, Parsing from %d\n", written, lines);
     LOG_SeekLinesFromEnd(lines);
-    HISTORY_RingClear(&g_page.ring);
     g_page.line_counter = 0;
     for (;;) {
         ++g_page.line_counter;
@@ -664,6 +793,12 @@ int HISTORY_Load() {
 
 void HISTORY_AddLine() {
     if (!Built() || g_page.busy || DROPDOWN_Count(g_page.curve[0].list) == 0) return;
+    // The older files were placed by the clock before the current file had a line: place them
+    // again by that line's own time stamp.
+    if (g_walked_before_first_line && LOG_LinesWritten() == 1) {
+        HISTORY_Load();
+        return;
+    }
     if (!OpenLog()) return;
     ++g_page.line_counter;
     if (g_page.line_counter % g_page.step != 0) {

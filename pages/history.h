@@ -90,6 +90,7 @@ void HISTORY_FormatReadout(char* buffer, int size, int16_t stored, float factor,
 // its oldest pending pair.
 struct HistoryPair {
     int32_t v[2];
+    bool gap = false; // no line at this point's minutes: drawn as a gap, never read out
 };
 struct HistoryRing {
     HistoryPair slot[HISTORY_RING_SLOTS];
