@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Display geometry and the program window.
 constexpr int HOST_XSIZE = 800;
@@ -106,6 +107,9 @@ int HOST_WritePNG(const char* path, int buffer_index);
 // Writes any 0x00RRGGBB pixel block (stride in pixels, >= width) as PNG; 0 or -1.
 int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int height,
                         int stride);
+// The same into an open stream (standard output, for instance); 0 or -1.
+int HOST_WritePNGPixelsToStream(std::FILE* stream, const uint32_t* pixels, int width, int height,
+                                int stride);
 
 // ---- Input -------------------------------------------------------------------------------------
 // The window stores mouse and keyboard input; the toolkit takes it from a queue in its exec
