@@ -121,12 +121,14 @@ bool LOGX_ListFiles(const std::string& folder, bool whole, LogxReport* report,
 
     LogScan scan;
     for (LogxFile& f : *files) {
-        scan.report = whole ? ScanReport : nullptr;
+        scan.report = ScanReport;
         scan.context = report;
         if (LOGSCAN_Open(&scan, f.path) != 0) {
-            if (whole) ++report->skipped;
+            ++report->skipped;
             continue;
         }
+        // Without `whole` the bad lines are reported when the export reads them.
+        if (!whole) scan.report = nullptr;
         f.readable = true;
         f.columns = scan.names;
         AddDevices(&f);
