@@ -104,6 +104,7 @@ struct LogxPlot;
 LogxPlot* LOGX_PlotBegin(const std::vector<std::string>& columns, int64_t from, int64_t to,
                          int every, int width, int height);
 bool LOGX_PlotRow(void* plot, const LogxRow& row); // a LogxRowFn
-// Draws and writes the PNG ("-": standard output); 0, or -1 when it cannot be written. Frees
-// the plot.
+// Draws (into a buffer of its own, with a fresh drawing context; a program that draws on
+// screen too puts its target and context back after) and writes the PNG ("-": standard output); 0,
+// or -1 when it cannot be written. Frees the plot.
 int LOGX_PlotFinish(LogxPlot* plot, const char* path);

@@ -273,8 +273,8 @@ bool LOGX_PlotRow(void* plot, const LogxRow& row) {
 int LOGX_PlotFinish(LogxPlot* p, const char* path) {
     std::vector<uint32_t> pixels(static_cast<size_t>(p->width) * static_cast<size_t>(p->height));
     GUI_SetDrawTarget(pixels.data(), p->width, p->height, p->width, nullptr);
-    GUI_SetDefaultFont(&FONT_13);
     GUI_InitContext(GUI_pContext);
+    GUI_SelectFont(&FONT_13);
     GUI_SetTextDrawMode(GUI_TEXTMODE_TRANSPARENT);
     GUI_SetBackColor(kBackground);
     GUI_ClearWindow();

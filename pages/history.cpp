@@ -1,7 +1,11 @@
 #include "pages/history.h"
 
+#include "base/datafolder.h"
 #include "base/dbg.h"
+#include "config/settings.h"
+#include "elements/status.h"
 #include "gui/toolkit/core/gui_init.h"
+#include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/widgets/dropdown.h"
@@ -10,6 +14,7 @@
 #include "devices/device_list.h"
 #include "log/log.h"
 #include "log/log_scan.h"
+#include "logexport/logexport.h"
 #include "pages/info.h"
 
 #include <algorithm>
@@ -18,6 +23,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
+#include <ctime>
 #include <string>
 
 // The texts keep their double blanks: they line up in the list's font as on the display unit.
@@ -96,6 +103,9 @@ struct OlderPoints {
     bool present[HISTORY_POINTS];
 };
 OlderPoints g_older;
+char g_last_save[64] = "";
+constexpr int kSaveBannerTimer = 4711; // hides the banner of a save
+constexpr int kSaveBannerMs = 2000;
 bool g_walked_before_first_line = false; // the walk guessed where the current file begins
 
 // ---- Range arithmetic ----
@@ -473,6 +483,11 @@ void GraphProc(WM_MSG_RECORD* msg) {
         // The page goes (a rebuild of the main screen): nothing may reach its handles again.
         GRAPH_DefaultProc(msg);
         if (msg->target == g_page.graph) g_page = Page{};
+        return;
+    }
+    if (msg->msg_id == WM_MSG_TIMER && WM_GetTimerId(msg->data.v) == kSaveBannerTimer) {
+        WM_DeleteTimer(msg->data.v);
+        STATUS_Hide();
         return;
     }
     if (msg->msg_id == WM_MSG_POINTER && msg->data.p != nullptr) {
@@ -855,4 +870,120 @@ int HISTORY_OnNotify(int id, int code) {
 
 GRAPH_HSERIES HISTORY_Series(int curve) {
     return curve == 0 || curve == 1 ? g_page.curve[curve].series : 0;
+}
+
+namespace {
+
+// The page is on show when it and every window above it are visible.
+bool OnShow() {
+    for (WM_HANDLE w = g_page.graph; w != 0; w = WM_GetParentWin(w))
+        if (!WM_IsVisible(w)) return false;
+    return true;
+}
+
+// The time of the newest logged line, or the display unit's clock while there is none.
+bool NewestTime(int64_t* seconds) {
+    char text[kFieldSize];
+    bool found = false;
+    if (LOG_LinesWritten() > 0 && LOG_OpenRead() == 0) {
+        found = LOG_SeekLinesFromEnd(1) == 0 && LOG_GetField(0, text, kFieldSize) == 0 &&
+                LOGSCAN_ParseTime(text, seconds);
+        LOG_CloseRead();
+    }
+    if (found) return true;
+    return CurrentFileStart(0, seconds) && ((*seconds -= 60), true);
+}
+
+void SaveBanner(const char* text) {
+    STATUS_SetText(text);
+    STATUS_Show();
+    if (const WM_HTIMER timer = WM_CreateTimer(g_page.graph, kSaveBannerTimer, kSaveBannerMs))
+        (void)timer;
+    else
+        STATUS_Hide(); // no timer left: do not leave the banner standing
+}
+
+} // namespace
+
+int HISTORY_SaveSpan(bool shown_or_not) {
+    if (!Built() || g_page.busy || (!shown_or_not && !OnShow())) return -1;
+    const bool german = CONFIG_GetLanguage() == 1;
+    int64_t newest = 0;
+    std::vector<std::string> columns;
+    for (const Curve& c : g_page.curve)
+        if (c.name[0] != '\0') columns.emplace_back(c.name);
+    if (columns.empty() || !NewestTime(&newest)) {
+        SaveBanner(german ? "Keine Daten zum Speichern" : "Nothing to save");
+        return -1;
+    }
+    LogxSpan span;
+    span.to = newest + 59;
+    span.from = newest - (static_cast<int64_t>(g_page.step) * HISTORY_POINTS - 1) * 60;
+
+    // Named like the screenshots, by the computer's clock.
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char name[sizeof g_last_save];
+    std::snprintf(name, sizeof name, "history_%04d%02d%02d_%02d%02d%02d_%03d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  millis);
+    const std::string csv_path = DATA_FilePath((std::string(name) + ".csv").c_str());
+    const std::string png_path = DATA_FilePath((std::string(name) + ".png").c_str());
+
+    ShowStatus(kStatusLoading);
+    LogxReport report;
+    report.quiet = true;
+    std::vector<LogxFile> files;
+    bool written = false;
+    if (LOGX_ListFiles(DATA_Folder(), false, &report, &files)) {
+        struct Outputs {
+            LogxCsv csv;
+            LogxPlot* plot;
+        };
+        Outputs out{};
+        std::FILE* f = std::fopen(csv_path.c_str(), "wb");
+        if (f != nullptr) {
+            LOGX_CsvBegin(&out.csv, f, columns);
+            out.plot = LOGX_PlotBegin(columns, span.from, span.to, 1, 800, 480);
+            const auto both = [](void* context, const LogxRow& row) {
+                auto* o = static_cast<Outputs*>(context);
+                LOGX_PlotRow(o->plot, row);
+                return LOGX_CsvRow(&o->csv, row);
+            };
+            const int64_t rows = LOGX_Export(files, columns, span, &report, both, &out);
+            const bool csv_ok = std::fclose(f) == 0 && !out.csv.failed && rows >= 0;
+            // The plot draws into its own buffer: the screen's drawing state is put back after.
+            GUI_LockGuard lock;
+            const GUI_CONTEXT saved = *GUI_pContext;
+            const GUI_DISPLAY display = *GUI_GetDisplay();
+            const bool png_ok = LOGX_PlotFinish(out.plot, png_path.c_str()) == 0;
+            GUI_SetDrawTarget(display.pixels, display.width, display.height, display.stride,
+                              display.changed);
+            *GUI_pContext = saved;
+            written = csv_ok && png_ok;
+        }
+    }
+    ShowStatus(nullptr);
+    char text[128];
+    if (written) {
+        std::snprintf(g_last_save, sizeof g_last_save, "%s", name);
+        std::snprintf(text, sizeof text,
+                      german ? "Gespeichert: %s .csv/.png" : "Saved %s .csv/.png", name);
+        DBG_Printf("History written to %s and %s\n", csv_path.c_str(), png_path.c_str());
+    } else {
+        std::snprintf(text, sizeof text,
+                      german ? "Verlauf nicht gespeichert" : "History could not be saved");
+        DBG_Printf("History could not be written to %s\n", csv_path.c_str());
+    }
+    SaveBanner(text);
+    return written ? 0 : -1;
+}
+
+const char* HISTORY_LastSaveName() {
+    return g_last_save;
 }

@@ -155,6 +155,9 @@ void HOST_MouseEvent(int client_x, int client_y, unsigned buttons, bool double_c
 // modifier mask, and text input (UTF-8). The SDL window calls these; headless tests inject.
 void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers);
 void HOST_KeyUp(int scancode, int32_t keycode, uint16_t modifiers);
+// Ctrl+S presses not yet taken: true (and one fewer) when there was one. The GUI task takes
+// them between its passes; the key itself reaches no window.
+bool HOST_TakeSaveKey();
 void HOST_TextInput(const char* utf8);
 
 // ---- Time -----------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "devices/device_list.h"
 #include "devices/device_types.h"
 #include "devices/reg_access.h"
+#include "elements/status.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/dropdown.h"
@@ -507,6 +508,29 @@ TEST_F(HistoryPage, TheCurveGoesOnIntoTheFilesOfEarlierConnectionsWithGapsBetwee
     Pointer(Sx(gap_x), Sy(150), 1);
     EXPECT_EQ(g_debug.find("Value[0]"), std::string::npos);
     Pointer(Sx(gap_x), Sy(150), 0);
+
+    // The save key writes the span on show over all three files, joined by column name, and
+    // the banner says so for two seconds.
+    STATUS_Create();
+    ASSERT_EQ(HISTORY_SaveSpan(true), 0);
+    const std::string saved = DATA_FilePath(HISTORY_LastSaveName());
+    char banner[96];
+    TEXT_ReadText(STATUS_Handle(), banner, sizeof banner);
+    EXPECT_EQ(std::string(banner), "Saved " + std::string(HISTORY_LastSaveName()) + " .csv/.png");
+    EXPECT_TRUE(WM_IsVisible(STATUS_Handle()));
+    const std::string csv = ReadBytes(saved + ".csv");
+    std::vector<std::string> rows;
+    for (size_t at = 0, nl; (nl = csv.find('\n', at)) != std::string::npos; at = nl + 1)
+        rows.push_back(csv.substr(at, nl - at));
+    ASSERT_EQ(rows.size(), 1u + 30 + 40 + 50);
+    EXPECT_EQ(rows[0], "Time;Celton:5:LVP;Brant:6:CURRENT");
+    EXPECT_EQ(rows[1], "2026-12-08 23:30:00;0;-1");
+    EXPECT_EQ(rows[31], "2026-12-09 00:20:00;" + std::to_string(expected[50]) + ";-1");
+    EXPECT_EQ(rows.back(), "2026-12-09 01:52:00;" + std::to_string(expected.back()) + ";-1");
+    EXPECT_EQ(ReadBytes(saved + ".png").substr(1, 3), "PNG");
+    now_ms += 2000;
+    Exec();
+    EXPECT_FALSE(WM_IsVisible(STATUS_Handle()));
 
     // The minutes go on at the right end as before.
     Put(28, -1);

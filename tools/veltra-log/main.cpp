@@ -5,6 +5,8 @@
 // on standard error) or the span held no data; 2 a bad command line; 3 the data folder could
 // not be read or the output not written.
 #include "base/datafolder.h"
+#include "gui/toolkit/draw/gui_draw.h"
+#include "gui/toolkit/gui_font.h"
 #include "logexport/logexport.h"
 
 #include <chrono>
@@ -190,6 +192,7 @@ int main(int argc, char** argv) {
     const int parsed = Parse(argc, argv, &o);
     if (parsed >= 0) return parsed;
     g_start = std::chrono::steady_clock::now();
+    GUI_SetDefaultFont(&FONT_13); // the plot's drawing context starts with it
     const std::string folder = o.data_dir.empty() ? DATA_Folder() : o.data_dir;
 
     LogxSpan span;
