@@ -8,6 +8,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Room for the longest line the writer makes (256 KiB) and a read block behind it.
@@ -123,6 +127,41 @@ void Split(std::string_view line, std::vector<std::string_view>* fields, std::st
     *rest = line.substr(pos);
 }
 
+// One pass over a data line: counts its separators and gives out the fields 0 to `last` (each
+// without its ";"). Sixteen bytes at a time where the machine has SSE2: a log line is 70
+// short fields, and this is most of the time an export or a long history load takes.
+size_t CountAndSplit(std::string_view line, size_t last, std::vector<std::string_view>* fields) {
+    fields->clear();
+    const char* data = line.data();
+    const size_t n = line.size();
+    size_t count = 0;
+    size_t start = 0; // of the field being read
+    size_t i = 0;
+    const auto found = [&](size_t at) {
+        if (count <= last) fields->emplace_back(data + start, at - start);
+        start = at + 1;
+        ++count;
+    };
+#if defined(__SSE2__)
+    const __m128i semi = _mm_set1_epi8(';');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, semi)));
+        if (count > last) {
+            count += static_cast<size_t>(__builtin_popcount(mask));
+            continue;
+        }
+        while (mask != 0) {
+            found(i + static_cast<size_t>(__builtin_ctz(mask)));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        if (data[i] == ';') found(i);
+    return count;
+}
+
 bool StartsWith(std::string_view text, std::string_view head) {
     return text.size() >= head.size() && text.substr(0, head.size()) == head;
 }
@@ -190,6 +229,25 @@ void LOGSCAN_FormatTime(int64_t seconds, char* buffer, size_t size) {
     const int64_t day = doy - (153 * mp + 2) / 5 + 1;
     const int64_t month = mp < 10 ? mp + 3 : mp - 9;
     const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    if (year >= 0 && year <= 9999 && size >= 20) {
+        // By hand: an export formats one per row.
+        const auto put2 = [&](size_t at, int64_t v) {
+            buffer[at] = static_cast<char>('0' + v / 10);
+            buffer[at + 1] = static_cast<char>('0' + v % 10);
+        };
+        put2(0, year / 100);
+        put2(2, year % 100);
+        put2(5, month);
+        put2(8, day);
+        put2(11, rem / 3600);
+        put2(14, rem / 60 % 60);
+        put2(17, rem % 60);
+        buffer[4] = buffer[7] = '-';
+        buffer[10] = ' ';
+        buffer[13] = buffer[16] = ':';
+        buffer[19] = '\0';
+        return;
+    }
     std::snprintf(buffer, size, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
                   static_cast<long long>(year), static_cast<long long>(month),
                   static_cast<long long>(day), static_cast<long long>(rem / 3600),
@@ -270,11 +328,11 @@ int LOGSCAN_Next(LogScan* scan) {
                    scan->names.size());
             continue;
         }
-        std::string_view rest;
-        Split(line, &scan->fields, &rest);
         const size_t expected = scan->names.size() + 1;
-        if (!rest.empty() || scan->fields.size() != expected) {
-            const size_t have = scan->fields.size() + (rest.empty() ? 0 : 1);
+        const size_t separators = CountAndSplit(line, scan->last_field, &scan->fields);
+        const bool ends_in_separator = !line.empty() && line.back() == ';';
+        if (!ends_in_separator || separators != expected) {
+            const size_t have = separators + (ends_in_separator || line.empty() ? 0 : 1);
             if (line.empty())
                 Report(scan, number, "empty line, skipped");
             else

@@ -9,6 +9,7 @@
 // new header inside the file ("Time;..." again) is reported and its columns are used from there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ struct LogScan {
     int64_t line_number = 0;
     int64_t time = 0;
     std::vector<std::string_view> fields;
+
+    // Fields after this index are checked (their count) but not given out, which saves the
+    // time of splitting 70 columns when two are read. Set by the caller; kept by LOGSCAN_Open.
+    size_t last_field = SIZE_MAX;
 
     int64_t lines_used = 0;    // data lines given out
     int64_t lines_skipped = 0; // lines reported and skipped

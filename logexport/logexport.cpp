@@ -83,7 +83,13 @@ void LOGX_Message(LogxReport* report, const char* path, int64_t line, const char
 
 bool LOGX_ParseUserTime(std::string_view text, bool end_of_span, int64_t* seconds) {
     if (LOGSCAN_ParseTime(text, seconds)) return true;
-    // YYYY-MM-DD[( |T)HH:MM]: made into the log's form and checked by its parser.
+    // YYYY-MM-DD[( |T)HH:MM[:SS]]: made into the log's form and checked by its parser.
+    if (text.size() == 19) {
+        if (text.substr(0, 2) != "20" || (text[10] != ' ' && text[10] != 'T')) return false;
+        std::string log(text.substr(2));
+        log[8] = ' ';
+        return LOGSCAN_ParseTime(log, seconds);
+    }
     if (text.size() != 10 && text.size() != 16) return false;
     if (text[4] != '-' || text.substr(0, 2) != "20") return false;
     std::string log(text.substr(2, 8));
@@ -211,8 +217,12 @@ int64_t LOGX_Export(const std::vector<LogxFile>& files, const std::vector<std::s
         while ((rc = LOGSCAN_Next(&scan)) == 1) {
             if (scan.header_changes != changes) {
                 changes = scan.header_changes;
-                for (size_t c = 0; c < columns.size(); ++c)
+                scan.last_field = 0;
+                for (size_t c = 0; c < columns.size(); ++c) {
                     index[c] = LOGSCAN_Column(&scan, columns[c]);
+                    scan.last_field =
+                        std::max(scan.last_field, static_cast<size_t>(std::max(index[c], 0)));
+                }
             }
             const int64_t t = scan.time;
             if (t < span.from || t > span.to) continue;

@@ -24,8 +24,9 @@ struct LogxReport {
 void LOGX_Message(LogxReport* report, const char* path, int64_t line, const char* message);
 
 // A time given on the command line: as the log writes it ("YY-MM-DD HH:MM:SS") or
-// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM" (also "YYYY-MM-DDTHH:MM"). A date alone is its first second,
-// or with end_of_span its last. Seconds since 2000-01-01; false for anything else.
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (also with "T" for the blank). A date
+// alone is its first second, or with end_of_span its last. Seconds since 2000-01-01; false for
+// anything else.
 bool LOGX_ParseUserTime(std::string_view text, bool end_of_span, int64_t* seconds);
 
 // One log file of the data folder.

@@ -301,6 +301,7 @@ int WalkOlderFiles(int32_t written) {
         const auto find_columns = [&] {
             for (int i = 0; i < 2; ++i)
                 column[i] = LOGSCAN_Column(&scan, g_page.curve[i].name);
+            scan.last_field = static_cast<size_t>(std::max({column[0], column[1], 0}));
             return column[0] > 0 && column[1] > 0;
         };
         bool stop = !find_columns();
