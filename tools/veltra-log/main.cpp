@@ -42,7 +42,7 @@ const char* const kHelp =
     "Options:\n"
     "  --data-dir DIR   the data folder (default: the program's, <root>/Ovalo)\n"
     "  --from T, --to T the span, both inclusive; T as the log writes it (YY-MM-DD HH:MM:SS)\n"
-    "                   or YYYY-MM-DD[ HH:MM]; a date alone as --to means the whole day\n"
+    "                   or YYYY-MM-DD[ HH:MM[:SS]]; a date alone as --to means the whole day\n"
     "  --every N        only the minutes that are multiples of N\n"
     "  FILE             - for standard output\n"
     "  --help, --version\n"
@@ -95,7 +95,7 @@ int Parse(int argc, char** argv, Options* o) {
             return 0;
         }
         if (arg == "--version") {
-            std::printf("veltra-log 1.7.0\n");
+            std::printf("veltra-log %s\n", VELTRA_VERSION);
             return 0;
         }
         if (arg == "--data-dir") {
