@@ -26,6 +26,7 @@
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <vector>
 
 // The texts keep their double blanks: they line up in the list's font as on the display unit.
 const HistoryRange HISTORY_Ranges[HISTORY_RANGE_COUNT] = {
@@ -273,26 +274,34 @@ void ReportToDebug(void*, const char* path, int64_t line, const char* message) {
 }
 
 // A span longer than the current file goes on in the files before it (by number, wrapping
-// like the numbering) while their lines are older than the file after them and they have both
-// chosen columns under the same names. Lines are placed by their minute: position 1 is the
-// current file's first line, 0 the minute before it, and so on back; the span's points sit at
-// the multiples of the step. Returns the slot of the oldest point found (HISTORY_POINTS when
-// none); g_older holds them.
+// like the numbering) while they are older than the file after them and have both chosen
+// columns under the same names. Positions count logged lines as the current file's do:
+// position 1 is the current file's first line, and within a file each line is one position
+// before the next. Between two files lie as many positions as minutes passed from the older
+// one's last line to the newer one's first: the time without a connection, drawn as a gap.
+// The span's points sit at the multiples of the step. Returns the slot of the oldest point
+// found (HISTORY_POINTS when none); g_older holds them.
 int WalkOlderFiles(int32_t written) {
     const int64_t step = g_page.step;
     std::fill(std::begin(g_older.present), std::end(g_older.present), false);
     g_walked_before_first_line = false;
-    int64_t newer_start = 0;
-    if (LOG_FileNumber() < 0 || !CurrentFileStart(written, &newer_start)) return HISTORY_POINTS;
+    int64_t newer_time = 0; // the first line of the file after the one being read
+    if (LOG_FileNumber() < 0 || !CurrentFileStart(written, &newer_time)) return HISTORY_POINTS;
     g_walked_before_first_line = written == 0;
-    const int64_t reference = MinuteOf(newer_start);
+    int64_t newer_position = 1;
     const int64_t lowest = written - step * HISTORY_POINTS + 1;
     const int64_t first = lowest + ((step - lowest % step) % step); // the first multiple
+    // The two fields of a file's newest lines, as many as the span can still take (at most
+    // 64 x 721), kept as text: only the lines that become points are converted.
+    struct Fields {
+        char text[2][24];
+    };
+    std::vector<Fields> tail(static_cast<size_t>(std::max<int64_t>(1, 1 - first)));
     int oldest = HISTORY_POINTS;
 
     LogScan scan;
     int32_t number = LOG_FileNumber();
-    for (int32_t files = 0; files < LOG_FILE_NUMBER_LAST; ++files) {
+    for (int32_t files = 0; files < LOG_FILE_NUMBER_LAST && newer_position > first; ++files) {
         number = number == 0 ? LOG_FILE_NUMBER_LAST : number - 1;
         scan.report = nullptr; // a missing or foreign file just ends the walk
         if (LOGSCAN_Open(&scan, LOG_FilePath(number)) != 0) break;
@@ -306,42 +315,52 @@ int WalkOlderFiles(int32_t written) {
         };
         bool stop = !find_columns();
         int32_t changes = 0;
-        int64_t file_start = INT64_MAX;
+        int64_t lines = 0;
+        int64_t first_time = 0;
+        int64_t last_time = 0;
         while (!stop && LOGSCAN_Next(&scan) == 1) {
             if (scan.header_changes != changes) {
                 changes = scan.header_changes;
                 if (!find_columns()) stop = true;
                 if (stop) break;
             }
-            if (scan.time >= newer_start) {
-                stop = true; // not older than the file after it: a clock set back, or foreign
-                continue;
-            }
-            file_start = std::min(file_start, scan.time);
-            const int64_t position = 1 + MinuteOf(scan.time) - reference;
-            if (position < first || position > 0 || (position - first) % step != 0) continue;
-            const int slot = static_cast<int>((position - first) / step);
-            if (g_older.present[slot]) continue;
-            HistoryPair pair{};
+            if (lines == 0) first_time = scan.time;
+            last_time = scan.time;
+            Fields& kept = tail[static_cast<size_t>(lines % static_cast<int64_t>(tail.size()))];
             for (int i = 0; i < 2; ++i) {
-                // Fields are short numbers; the view is not zero-terminated.
-                char text[kFieldSize];
+                // Log numbers are short; a longer field is cut (the view is not terminated).
                 const std::string_view field = scan.fields[static_cast<size_t>(column[i])];
-                const size_t n = std::min(field.size(), sizeof text - 1);
-                std::memcpy(text, field.data(), n);
-                text[n] = '\0';
-                pair.v[i] = HISTORY_ParseValue(text, g_page.curve[i].is_float);
+                const size_t n = std::min(field.size(), sizeof kept.text[i] - 1);
+                std::memcpy(kept.text[i], field.data(), n);
+                kept.text[i][n] = '\0';
             }
-            g_older.pair[slot] = pair;
+            ++lines;
+        }
+        LOGSCAN_Close(&scan);
+        // Not older than the file after it: a clock set back, or a foreign file.
+        if (stop || (lines > 0 && last_time >= newer_time)) break;
+        if (lines == 0) continue; // begun and lost before its first minute
+        // At least one position apart, also when both lines fall into one minute.
+        const int64_t last_position =
+            newer_position - std::max<int64_t>(1, MinuteOf(newer_time) - MinuteOf(last_time));
+        const int64_t held = std::min<int64_t>(lines, static_cast<int64_t>(tail.size()));
+        for (int64_t back = 0; back < held; ++back) {
+            const int64_t position = last_position - back;
+            if (position < first) break;
+            if ((position - first) % step != 0) continue;
+            const int slot = static_cast<int>((position - first) / step);
+            const int64_t line = lines - 1 - back;
+            const Fields& kept =
+                tail[static_cast<size_t>(line % static_cast<int64_t>(tail.size()))];
+            for (int i = 0; i < 2; ++i)
+                g_older.pair[slot].v[i] =
+                    HISTORY_ParseValue(kept.text[i], g_page.curve[i].is_float);
+            g_older.pair[slot].gap = false;
             g_older.present[slot] = true;
             oldest = std::min(oldest, slot);
         }
-        LOGSCAN_Close(&scan);
-        if (stop) break;
-        if (file_start != INT64_MAX) {
-            newer_start = file_start;
-            if (1 + MinuteOf(file_start) - reference <= first) break; // the span is full
-        }
+        newer_position = last_position - (lines - 1);
+        newer_time = first_time;
     }
     return oldest;
 }

@@ -432,9 +432,9 @@ TEST_F(HistoryPage, ALogWithoutColumnsGivesEmptyListsAndEmptyCurves) {
     EXPECT_TRUE(Values(0).empty());
 }
 
-// Gives the data lines of a log file the minutes from `first` on (minute by minute), as the
-// display unit's clock would have stamped them.
-void StampMinutes(const std::string& path, int64_t first) {
+// Gives the data lines of a log file the minutes from `first` on (every `every` minutes), as
+// the display unit's clock would have stamped them.
+void StampMinutes(const std::string& path, int64_t first, int every = 1) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     std::string text;
@@ -446,7 +446,7 @@ void StampMinutes(const std::string& path, int64_t first) {
     for (int line = 0; at < text.size(); ++line) {
         if (line >= 2) {
             char stamp[24];
-            LOGSCAN_FormatTime(first + (line - 2) * 60, stamp, sizeof stamp);
+            LOGSCAN_FormatTime(first + (line - 2) * 60 * every, stamp, sizeof stamp);
             text.replace(at, 17, stamp + 2); // "YY-MM-DD HH:MM:SS"
         }
         at = text.find('\n', at);
@@ -550,6 +550,30 @@ TEST_F(HistoryPage, TheCurveGoesOnIntoTheFilesOfEarlierConnectionsWithGapsBetwee
     std::fclose(f);
     HISTORY_Load();
     check(std::vector<int>(expected.begin() + 30 + 20, expected.end()));
+}
+
+// A program that polls slowly logs some minutes twice or not at all: within a file the points
+// follow one another as the lines do, as in the current file; only the time between two files
+// is a gap.
+TEST_F(HistoryPage, WithinAnEarlierFileLinesFollowOneAnotherAndOnlyTheOutageIsAGap) {
+    const int64_t start = LOGSCAN_Seconds(2026, 3, 1, 8, 0, 0);
+    for (int i = 0; i < 10; ++i)
+        Put(i, -1);
+    StampMinutes(LOG_Path(), start, 3); // 08:00, 08:03, ... 08:27
+    ASSERT_EQ(LOG_Init(), 0);
+    for (int i = 0; i < 5; ++i)
+        Put(20 + i, -1);
+    StampMinutes(LOG_Path(), start + 35 * 60); // 08:35: 8 minutes after the last line
+    Open(0);
+    std::vector<int> want;
+    const float factor = 300.0f / 24; // values 0 to 24
+    for (int i = 0; i < 10; ++i)
+        want.push_back(HISTORY_ScaleValue(i, 0, factor));
+    for (int g = 0; g < 7; ++g)
+        want.push_back(GRAPH_NO_VALUE);
+    for (int i = 0; i < 5; ++i)
+        want.push_back(HISTORY_ScaleValue(20 + i, 0, factor));
+    EXPECT_EQ(Values(0), want);
 }
 
 // Not a check: the picture of a filled page with the cursor, for looking at.
