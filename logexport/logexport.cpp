@@ -247,6 +247,7 @@ int64_t LOGX_Export(const std::vector<LogxFile>& files, const std::vector<std::s
                 }
                 pending = true;
                 row.time = t;
+                row.file = static_cast<int32_t>(done - 1);
                 std::fill(row.present.begin(), row.present.end(), false);
                 for (std::string& cell : row.cells)
                     cell.clear();

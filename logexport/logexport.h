@@ -54,6 +54,7 @@ std::string LOGX_DeviceOf(std::string_view column);
 // A row of the table: its time and one field per asked column (empty where absent).
 struct LogxRow {
     int64_t time = 0;
+    int32_t file = 0; // the file of its first line, by its place in the list
     std::vector<std::string> cells;
     std::vector<bool> present;
 };
@@ -98,8 +99,9 @@ bool LOGX_CsvRow(void* csv, const LogxRow& row); // a LogxRowFn
 // ---- The plot ----
 // Up to four curves over the span, drawn with the program's own drawing code and fonts into a
 // picture of width x height (320 x 200 to 4096 x 4096): a time axis, one value axis per unit,
-// a legend, and gaps where no line was logged. Rows are folded into one slot per pixel column
-// as they come, so memory does not grow with the span.
+// a legend, and gaps where no line was logged: between two files (connections) more than a
+// minute and a half apart, and inside a file where no line came for a quarter of an hour. Rows are
+// folded into one slot per pixel column as they come, so memory does not grow with the span.
 constexpr int LOGX_PLOT_MAX_CURVES = 4;
 struct LogxPlot;
 LogxPlot* LOGX_PlotBegin(const std::vector<std::string>& columns, int64_t from, int64_t to,

@@ -27,6 +27,8 @@ struct Slot {
     float last = 0;
     int64_t first_time = 0;
     int64_t last_time = 0;
+    int32_t first_file = 0;
+    int32_t last_file = 0;
     bool present = false;
 };
 
@@ -182,8 +184,14 @@ void DrawLegend(const LogxPlot& p) {
 }
 
 void DrawCurves(const LogxPlot& p) {
-    // Two rows further apart than two of their steps (and half a minute) are a gap.
-    const int64_t join = 2 * 60 * static_cast<int64_t>(std::max(1, p.every)) + 30;
+    // The minutes without a connection are a gap: two rows of different files more than a
+    // step and a half apart. Inside a file the lines follow one another as the program wrote
+    // them (a slow poll may skip a minute); only a stall of a quarter of an hour breaks them.
+    const int64_t every = std::max(1, p.every);
+    const auto joined = [&](const Slot& a, const Slot& b) {
+        const int64_t apart = b.first_time - a.last_time;
+        return a.last_file == b.first_file ? apart <= 15 * 60 * every : apart <= 90 * every;
+    };
     GUI_SetClipRect(&p.data);
     for (size_t c = 0; c < p.columns.size(); ++c) {
         const Axis& a = p.axes[static_cast<size_t>(p.axis_of[c])];
@@ -195,7 +203,7 @@ void DrawCurves(const LogxPlot& p) {
             if (!s[i].present) continue;
             const int x = p.data.x0 + static_cast<int>(i);
             GUI_FillRectangle(x, YOf(p, a, s[i].hi), x, YOf(p, a, s[i].lo));
-            if (prev != nullptr && s[i].first_time - prev->last_time <= join)
+            if (prev != nullptr && joined(*prev, s[i]))
                 GUI_DrawLinePlain(prev_x, YOf(p, a, prev->last), x, YOf(p, a, s[i].lo));
             prev = &s[i];
             prev_x = x;
@@ -252,12 +260,13 @@ bool LOGX_PlotRow(void* plot, const LogxRow& row) {
         Slot& s = p->slots[c][x];
         const float f = static_cast<float>(v);
         if (!s.present) {
-            s = Slot{f, f, f, row.time, row.time, true};
+            s = Slot{f, f, f, row.time, row.time, row.file, row.file, true};
         } else {
             s.lo = std::min(s.lo, f);
             s.hi = std::max(s.hi, f);
             s.last = f;
             s.last_time = row.time;
+            s.last_file = row.file;
         }
         Axis& a = p->axes[static_cast<size_t>(p->axis_of[c])];
         if (!a.any) {
