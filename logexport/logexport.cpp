@@ -107,7 +107,7 @@ bool LOGX_ParseUserTime(std::string_view text, bool end_of_span, int64_t* second
 }
 
 bool LOGX_ListFiles(const std::string& folder, bool whole, LogxReport* report,
-                    std::vector<LogxFile>* files) {
+                    std::vector<LogxFile>* files, void (*progress)(size_t done, size_t total)) {
     files->clear();
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
@@ -126,7 +126,10 @@ bool LOGX_ListFiles(const std::string& folder, bool whole, LogxReport* report,
     ::closedir(dir);
 
     LogScan scan;
+    size_t done = 0;
     for (LogxFile& f : *files) {
+        if (progress != nullptr && done > 0) progress(done, files->size());
+        ++done;
         scan.report = ScanReport;
         scan.context = report;
         if (LOGSCAN_Open(&scan, f.path) != 0) {

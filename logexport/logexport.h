@@ -44,9 +44,11 @@ struct LogxFile {
 // The files "log<N>.csv" (N 0 to 9999) of a folder, oldest first (by their first time; files
 // without lines by number at the end). With `whole` every file is read through (line counts,
 // devices, every bad line reported); without, only its header, first and last line.
+// `progress` (may be null) is called after each file.
 // False when the folder cannot be read (reported).
 bool LOGX_ListFiles(const std::string& folder, bool whole, LogxReport* report,
-                    std::vector<LogxFile>* files);
+                    std::vector<LogxFile>* files,
+                    void (*progress)(size_t done, size_t total) = nullptr);
 
 // The device of a column name: "Bank:5:VOLTAGE" -> "Bank:5", "Home:SOC" -> "Home".
 std::string LOGX_DeviceOf(std::string_view column);

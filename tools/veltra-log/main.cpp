@@ -141,7 +141,7 @@ bool g_progress_shown = false;
 void Progress(size_t done, size_t total) {
     if (!::isatty(2)) return;
     if (std::chrono::steady_clock::now() - g_start < std::chrono::seconds(1)) return;
-    std::fprintf(stderr, "\rveltra-log: %zu of %zu files read", done, total);
+    std::fprintf(stderr, "\rveltra-log: %zu of %zu files read ", done, total);
     g_progress_shown = true;
 }
 void EndProgress() {
@@ -213,7 +213,9 @@ int main(int argc, char** argv) {
 
     LogxReport report;
     std::vector<LogxFile> files;
-    if (!LOGX_ListFiles(folder, o.command == "files", &report, &files)) return kExitFailed;
+    const bool listed = LOGX_ListFiles(folder, o.command == "files", &report, &files, Progress);
+    EndProgress();
+    if (!listed) return kExitFailed;
     if (o.command == "files") {
         Files(files);
         return report.skipped > 0 ? kExitSkipped : 0;
