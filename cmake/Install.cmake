@@ -13,6 +13,9 @@ set(VELTRA_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 if(TARGET veltra-desktop)
   install(TARGETS veltra-desktop RUNTIME DESTINATION bin)
 endif()
+if(TARGET veltra-log)
+  install(TARGETS veltra-log RUNTIME DESTINATION bin)
+endif()
 if(TARGET gateway-sim)
   install(TARGETS gateway-sim RUNTIME DESTINATION bin)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/tools/gateway-sim/scenarios/
@@ -35,17 +38,20 @@ endforeach()
 # The user unit for unattended logging (systemctl --user enable --now veltra-desktop).
 install(FILES ${VELTRA_PACKAGING}/veltra-desktop.service DESTINATION lib/systemd/user)
 
-# The manual page, compressed as Debian keeps them.
-configure_file(${VELTRA_PACKAGING}/veltra-desktop.1.in ${VELTRA_PACKAGING_OUT}/veltra-desktop.1
-               @ONLY)
-add_custom_command(
-  OUTPUT ${VELTRA_PACKAGING_OUT}/veltra-desktop.1.gz
-  COMMAND gzip -9nkf veltra-desktop.1
-  DEPENDS ${VELTRA_PACKAGING_OUT}/veltra-desktop.1
-  WORKING_DIRECTORY ${VELTRA_PACKAGING_OUT}
-  VERBATIM)
-add_custom_target(veltra_manpage ALL DEPENDS ${VELTRA_PACKAGING_OUT}/veltra-desktop.1.gz)
-install(FILES ${VELTRA_PACKAGING_OUT}/veltra-desktop.1.gz DESTINATION share/man/man1)
+# The manual pages, compressed as Debian keeps them.
+set(veltra_manpages)
+foreach(page veltra-desktop veltra-log)
+  configure_file(${VELTRA_PACKAGING}/${page}.1.in ${VELTRA_PACKAGING_OUT}/${page}.1 @ONLY)
+  add_custom_command(
+    OUTPUT ${VELTRA_PACKAGING_OUT}/${page}.1.gz
+    COMMAND gzip -9nkf ${page}.1
+    DEPENDS ${VELTRA_PACKAGING_OUT}/${page}.1
+    WORKING_DIRECTORY ${VELTRA_PACKAGING_OUT}
+    VERBATIM)
+  list(APPEND veltra_manpages ${VELTRA_PACKAGING_OUT}/${page}.1.gz)
+endforeach()
+add_custom_target(veltra_manpage ALL DEPENDS ${veltra_manpages})
+install(FILES ${veltra_manpages} DESTINATION share/man/man1)
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -58,7 +64,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Shows the 800 x 480 touch display of a battery and solar energy system in a window:\n"
     "connects to the system's Modbus TCP gateway, finds the devices on the bus, polls them,\n"
     "shows one page per device type, logs one CSV line per minute and draws history graphs.\n"
-    "Includes gateway-sim, a simulated gateway for trying it without hardware.")
+    "Includes veltra-log, which lists the data logs and exports any span as CSV or PNG,\n"
+    "and gateway-sim, a simulated gateway for trying it without hardware.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -29,6 +29,10 @@ int LOG_Put();
 // The current file's path (empty before the first LOG_Init).
 std::string LOG_Path();
 
+// The number of the current file (-1 before the first LOG_Init) and the path of any number.
+int32_t LOG_FileNumber();
+std::string LOG_FilePath(int32_t number);
+
 // Data lines appended to the current file by this process.
 int32_t LOG_LinesWritten();
 

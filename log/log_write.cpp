@@ -29,6 +29,7 @@ struct LineBuffer {
 // GUI task only (begin, minute write and the history page run one after another there).
 LineBuffer g_line;
 std::string g_path;
+int32_t g_number = -1;
 bool g_ready = false;
 std::atomic<int32_t> g_lines_written{0};
 std::atomic<LOG_LineAddedHook> g_line_added{nullptr};
@@ -174,9 +175,8 @@ int LOG_Init() {
     // Compared unsigned, so a negative stored number also starts again at 0.
     uint32_t number = static_cast<uint32_t>(CONFIG_GetLogFileNr()) + 1u;
     if (number > static_cast<uint32_t>(LOG_FILE_NUMBER_LAST)) number = 0;
-    char name[24];
-    std::snprintf(name, sizeof name, "log%d.csv", static_cast<int>(number));
-    g_path = DATA_FilePath(name);
+    g_path = LOG_FilePath(static_cast<int32_t>(number));
+    g_number = static_cast<int32_t>(number);
     CONFIG_SetLogFileNr(static_cast<int32_t>(number));
 
     // A failed begin leaves no usable file; lines must not go after a broken or missing header.
@@ -221,6 +221,16 @@ int LOG_Put() {
 
 std::string LOG_Path() {
     return g_path;
+}
+
+int32_t LOG_FileNumber() {
+    return g_number;
+}
+
+std::string LOG_FilePath(int32_t number) {
+    char name[24];
+    std::snprintf(name, sizeof name, "log%d.csv", static_cast<int>(number));
+    return DATA_FilePath(name);
 }
 
 int32_t LOG_LinesWritten() {

@@ -1,13 +1,20 @@
 #include "pages/history.h"
 
+#include "base/datafolder.h"
 #include "base/dbg.h"
+#include "config/settings.h"
+#include "elements/status.h"
 #include "gui/toolkit/core/gui_init.h"
+#include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/widgets/dropdown.h"
 #include "gui/toolkit/widgets/graph.h"
 #include "gui/toolkit/widgets/text.h"
+#include "devices/device_list.h"
 #include "log/log.h"
+#include "log/log_scan.h"
+#include "logexport/logexport.h"
 #include "pages/info.h"
 
 #include <algorithm>
@@ -16,7 +23,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
+#include <ctime>
 #include <string>
+#include <vector>
 
 // The texts keep their double blanks: they line up in the list's font as on the display unit.
 const HistoryRange HISTORY_Ranges[HISTORY_RANGE_COUNT] = {
@@ -48,7 +58,7 @@ constexpr int kListScrollbarWidth = 40;
 
 // The readout cursor keeps off the left axis labels and the right margin.
 constexpr int kCursorMinX = 35;
-constexpr int16_t kNoValue = 0x7FFF;
+constexpr int16_t kNoValue = GRAPH_NO_VALUE;
 
 // Column names and formats are short; a longer field is cut to this.
 constexpr int kFieldSize = 128;
@@ -62,7 +72,8 @@ struct Curve {
     WM_HANDLE list = 0;
     GRAPH_HSERIES series = 0;
     GRAPH_HAXIS axis = 0;
-    int32_t field = 1; // log field: the list's selection + 1 (field 0 is the time stamp)
+    int32_t field = 1;   // log field: the list's selection + 1 (field 0 is the time stamp)
+    char name[128] = {}; // the column's name, to find it in the older files
     bool is_float = false;
     int32_t min = 0;
     int32_t max = 0;
@@ -86,6 +97,17 @@ struct Page {
 };
 
 Page g_page;
+
+// The points found in the files before the current one, slot k at the span's k-th point.
+struct OlderPoints {
+    HistoryPair pair[HISTORY_POINTS];
+    bool present[HISTORY_POINTS];
+};
+OlderPoints g_older;
+char g_last_save[64] = "";
+constexpr int kSaveBannerTimer = 4711; // hides the banner of a save
+constexpr int kSaveBannerMs = 2000;
+bool g_walked_before_first_line = false; // the walk guessed where the current file begins
 
 // ---- Range arithmetic ----
 
@@ -193,6 +215,7 @@ bool ReadPair(HistoryPair* pair, bool convert) {
 }
 
 void FoldIntoRange(const HistoryPair& pair) {
+    if (pair.gap) return;
     for (int i = 0; i < 2; ++i) {
         Curve& c = g_page.curve[i];
         c.min = std::min(c.min, pair.v[i]);
@@ -215,13 +238,131 @@ void Rescale(Curve* c) {
 void PushPair(const HistoryPair& pair) {
     for (int i = 0; i < 2; ++i) {
         const Curve& c = g_page.curve[i];
-        GRAPH_SERIES_Push(c.series, HISTORY_ScaleValue(pair.v[i], c.min, c.factor));
+        GRAPH_SERIES_Push(c.series, pair.gap ? GRAPH_NO_VALUE
+                                             : HISTORY_ScaleValue(pair.v[i], c.min, c.factor));
     }
 }
 
 void ReplayPending() {
     while (HISTORY_RingPending(&g_page.ring))
         PushPair(HISTORY_RingRead(&g_page.ring));
+}
+
+// ---- The files before the current one ----
+
+int64_t MinuteOf(int64_t seconds) {
+    return seconds >= 0 ? seconds / 60 : (seconds - 59) / 60;
+}
+
+// When the current file's first line was (or, while it has none, will be) written: its own
+// time stamp, or the display unit's clock a minute on. False when neither is known.
+bool CurrentFileStart(int32_t written, int64_t* seconds) {
+    char text[kFieldSize];
+    if (written > 0)
+        return LOG_GetLine(2, 0, text, kFieldSize) == 0 && LOGSCAN_ParseTime(text, seconds);
+    DeviceClock clock{};
+    if (!DEV_ReadClock(&clock)) return false;
+    std::snprintf(text, sizeof text, "%02d-%02d-%02d %02d:%02d:%02d", clock.year, clock.month,
+                  clock.day, clock.hour, clock.minute, clock.second);
+    if (!LOGSCAN_ParseTime(text, seconds)) return false;
+    *seconds += 60;
+    return true;
+}
+
+void ReportToDebug(void*, const char* path, int64_t line, const char* message) {
+    DBG_Printf("%s:%lld: %s\n", path, static_cast<long long>(line), message);
+}
+
+// A span longer than the current file goes on in the files before it (by number, wrapping
+// like the numbering) while they are older than the file after them and have both chosen
+// columns under the same names. Positions count logged lines as the current file's do:
+// position 1 is the current file's first line, and within a file each line is one position
+// before the next. Between two files lie as many positions as minutes passed from the older
+// one's last line to the newer one's first: the time without a connection, drawn as a gap.
+// The span's points sit at the multiples of the step. Returns the slot of the oldest point
+// found (HISTORY_POINTS when none); g_older holds them.
+int WalkOlderFiles(int32_t written) {
+    const int64_t step = g_page.step;
+    std::fill(std::begin(g_older.present), std::end(g_older.present), false);
+    g_walked_before_first_line = false;
+    int64_t newer_time = 0; // the first line of the file after the one being read
+    if (LOG_FileNumber() < 0 || !CurrentFileStart(written, &newer_time)) return HISTORY_POINTS;
+    g_walked_before_first_line = written == 0;
+    int64_t newer_position = 1;
+    const int64_t lowest = written - step * HISTORY_POINTS + 1;
+    const int64_t first = lowest + ((step - lowest % step) % step); // the first multiple
+    // The two fields of a file's newest lines, as many as the span can still take (at most
+    // 64 x 721), kept as text: only the lines that become points are converted.
+    struct Fields {
+        char text[2][24];
+    };
+    std::vector<Fields> tail(static_cast<size_t>(std::max<int64_t>(1, 1 - first)));
+    int oldest = HISTORY_POINTS;
+
+    LogScan scan;
+    int32_t number = LOG_FileNumber();
+    for (int32_t files = 0; files < LOG_FILE_NUMBER_LAST && newer_position > first; ++files) {
+        number = number == 0 ? LOG_FILE_NUMBER_LAST : number - 1;
+        scan.report = nullptr; // a missing or foreign file just ends the walk
+        if (LOGSCAN_Open(&scan, LOG_FilePath(number)) != 0) break;
+        scan.report = ReportToDebug;
+        int column[2];
+        const auto find_columns = [&] {
+            for (int i = 0; i < 2; ++i)
+                column[i] = LOGSCAN_Column(&scan, g_page.curve[i].name);
+            scan.last_field = static_cast<size_t>(std::max({column[0], column[1], 0}));
+            return column[0] > 0 && column[1] > 0;
+        };
+        bool stop = !find_columns();
+        int32_t changes = 0;
+        int64_t lines = 0;
+        int64_t first_time = 0;
+        int64_t last_time = 0;
+        while (!stop && LOGSCAN_Next(&scan) == 1) {
+            if (scan.header_changes != changes) {
+                changes = scan.header_changes;
+                if (!find_columns()) stop = true;
+                if (stop) break;
+            }
+            if (lines == 0) first_time = scan.time;
+            last_time = scan.time;
+            Fields& kept = tail[static_cast<size_t>(lines % static_cast<int64_t>(tail.size()))];
+            for (int i = 0; i < 2; ++i) {
+                // Log numbers are short; a longer field is cut (the view is not terminated).
+                const std::string_view field = scan.fields[static_cast<size_t>(column[i])];
+                const size_t n = std::min(field.size(), sizeof kept.text[i] - 1);
+                std::memcpy(kept.text[i], field.data(), n);
+                kept.text[i][n] = '\0';
+            }
+            ++lines;
+        }
+        LOGSCAN_Close(&scan);
+        // Not older than the file after it: a clock set back, or a foreign file.
+        if (stop || (lines > 0 && last_time >= newer_time)) break;
+        if (lines == 0) continue; // begun and lost before its first minute
+        // At least one position apart, also when both lines fall into one minute.
+        const int64_t last_position =
+            newer_position - std::max<int64_t>(1, MinuteOf(newer_time) - MinuteOf(last_time));
+        const int64_t held = std::min<int64_t>(lines, static_cast<int64_t>(tail.size()));
+        for (int64_t back = 0; back < held; ++back) {
+            const int64_t position = last_position - back;
+            if (position < first) break;
+            if ((position - first) % step != 0) continue;
+            const int slot = static_cast<int>((position - first) / step);
+            const int64_t line = lines - 1 - back;
+            const Fields& kept =
+                tail[static_cast<size_t>(line % static_cast<int64_t>(tail.size()))];
+            for (int i = 0; i < 2; ++i)
+                g_older.pair[slot].v[i] =
+                    HISTORY_ParseValue(kept.text[i], g_page.curve[i].is_float);
+            g_older.pair[slot].gap = false;
+            g_older.present[slot] = true;
+            oldest = std::min(oldest, slot);
+        }
+        newer_position = last_position - (lines - 1);
+        newer_time = first_time;
+    }
+    return oldest;
 }
 
 int LoadOnce() {
@@ -243,13 +384,31 @@ int LoadOnce() {
         char format[kFieldSize];
         c.is_float =
             LOG_GetLine(1, c.field, format, kFieldSize) == 0 && std::strchr(format, 'f') != nullptr;
+        if (LOG_GetLine(0, c.field, c.name, sizeof c.name) != 0) c.name[0] = '\0';
         c.min = 0;
         c.max = 0;
     }
 
+    HISTORY_RingClear(&g_page.ring);
+    g_walked_before_first_line = false;
+    // A current file shorter than the span: the points before it come from the older files,
+    // and the minutes between them that no file has are gaps.
+    if (columns && lines < g_page.step * HISTORY_POINTS) {
+        const int64_t step = g_page.step;
+        const int oldest = WalkOlderFiles(written);
+        const int64_t lowest = written - step * HISTORY_POINTS + 1;
+        const int64_t first = lowest + ((step - lowest % step) % step);
+        const int before_current = static_cast<int>((0 - first) / step) + 1; // slots up to 0
+        for (int slot = oldest; slot < before_current; ++slot) {
+            HistoryPair pair = g_older.pair[slot];
+            pair.gap = !g_older.present[slot];
+            FoldIntoRange(pair);
+            HISTORY_RingAppend(&g_page.ring, pair);
+        }
+    }
+
     DBG_Printf("DbSize: %d, Parsing from %d\n", written, lines);
     LOG_SeekLinesFromEnd(lines);
-    HISTORY_RingClear(&g_page.ring);
     g_page.line_counter = 0;
     for (;;) {
         ++g_page.line_counter;
@@ -344,6 +503,11 @@ void GraphProc(WM_MSG_RECORD* msg) {
         // The page goes (a rebuild of the main screen): nothing may reach its handles again.
         GRAPH_DefaultProc(msg);
         if (msg->target == g_page.graph) g_page = Page{};
+        return;
+    }
+    if (msg->msg_id == WM_MSG_TIMER && WM_GetTimerId(msg->data.v) == kSaveBannerTimer) {
+        WM_DeleteTimer(msg->data.v);
+        STATUS_Hide();
         return;
     }
     if (msg->msg_id == WM_MSG_POINTER && msg->data.p != nullptr) {
@@ -664,6 +828,12 @@ int HISTORY_Load() {
 
 void HISTORY_AddLine() {
     if (!Built() || g_page.busy || DROPDOWN_Count(g_page.curve[0].list) == 0) return;
+    // The older files were placed by the clock before the current file had a line: place them
+    // again by that line's own time stamp.
+    if (g_walked_before_first_line && LOG_LinesWritten() == 1) {
+        HISTORY_Load();
+        return;
+    }
     if (!OpenLog()) return;
     ++g_page.line_counter;
     if (g_page.line_counter % g_page.step != 0) {
@@ -720,4 +890,120 @@ int HISTORY_OnNotify(int id, int code) {
 
 GRAPH_HSERIES HISTORY_Series(int curve) {
     return curve == 0 || curve == 1 ? g_page.curve[curve].series : 0;
+}
+
+namespace {
+
+// The page is on show when it and every window above it are visible.
+bool OnShow() {
+    for (WM_HANDLE w = g_page.graph; w != 0; w = WM_GetParentWin(w))
+        if (!WM_IsVisible(w)) return false;
+    return true;
+}
+
+// The time of the newest logged line, or the display unit's clock while there is none.
+bool NewestTime(int64_t* seconds) {
+    char text[kFieldSize];
+    bool found = false;
+    if (LOG_LinesWritten() > 0 && LOG_OpenRead() == 0) {
+        found = LOG_SeekLinesFromEnd(1) == 0 && LOG_GetField(0, text, kFieldSize) == 0 &&
+                LOGSCAN_ParseTime(text, seconds);
+        LOG_CloseRead();
+    }
+    if (found) return true;
+    return CurrentFileStart(0, seconds) && ((*seconds -= 60), true);
+}
+
+void SaveBanner(const char* text) {
+    STATUS_SetText(text);
+    STATUS_Show();
+    if (const WM_HTIMER timer = WM_CreateTimer(g_page.graph, kSaveBannerTimer, kSaveBannerMs))
+        (void)timer;
+    else
+        STATUS_Hide(); // no timer left: do not leave the banner standing
+}
+
+} // namespace
+
+int HISTORY_SaveSpan(bool shown_or_not) {
+    if (!Built() || g_page.busy || (!shown_or_not && !OnShow())) return -1;
+    const bool german = CONFIG_GetLanguage() == 1;
+    int64_t newest = 0;
+    std::vector<std::string> columns;
+    for (const Curve& c : g_page.curve)
+        if (c.name[0] != '\0') columns.emplace_back(c.name);
+    if (columns.empty() || !NewestTime(&newest)) {
+        SaveBanner(german ? "Keine Daten zum Speichern" : "Nothing to save");
+        return -1;
+    }
+    LogxSpan span;
+    span.to = newest + 59;
+    span.from = newest - (static_cast<int64_t>(g_page.step) * HISTORY_POINTS - 1) * 60;
+
+    // Named like the screenshots, by the computer's clock.
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char name[sizeof g_last_save];
+    std::snprintf(name, sizeof name, "history_%04d%02d%02d_%02d%02d%02d_%03d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  millis);
+    const std::string csv_path = DATA_FilePath((std::string(name) + ".csv").c_str());
+    const std::string png_path = DATA_FilePath((std::string(name) + ".png").c_str());
+
+    ShowStatus(kStatusLoading);
+    LogxReport report;
+    report.quiet = true;
+    std::vector<LogxFile> files;
+    bool written = false;
+    if (LOGX_ListFiles(DATA_Folder(), false, &report, &files)) {
+        struct Outputs {
+            LogxCsv csv;
+            LogxPlot* plot;
+        };
+        Outputs out{};
+        std::FILE* f = std::fopen(csv_path.c_str(), "wb");
+        if (f != nullptr) {
+            LOGX_CsvBegin(&out.csv, f, columns);
+            out.plot = LOGX_PlotBegin(columns, span.from, span.to, 1, 800, 480);
+            const auto both = [](void* context, const LogxRow& row) {
+                auto* o = static_cast<Outputs*>(context);
+                LOGX_PlotRow(o->plot, row);
+                return LOGX_CsvRow(&o->csv, row);
+            };
+            const int64_t rows = LOGX_Export(files, columns, span, &report, both, &out);
+            const bool csv_ok = std::fclose(f) == 0 && !out.csv.failed && rows >= 0;
+            // The plot draws into its own buffer: the screen's drawing state is put back after.
+            GUI_LockGuard lock;
+            const GUI_CONTEXT saved = *GUI_pContext;
+            const GUI_DISPLAY display = *GUI_GetDisplay();
+            const bool png_ok = LOGX_PlotFinish(out.plot, png_path.c_str()) == 0;
+            GUI_SetDrawTarget(display.pixels, display.width, display.height, display.stride,
+                              display.changed);
+            *GUI_pContext = saved;
+            written = csv_ok && png_ok;
+        }
+    }
+    ShowStatus(nullptr);
+    char text[128];
+    if (written) {
+        std::snprintf(g_last_save, sizeof g_last_save, "%s", name);
+        std::snprintf(text, sizeof text,
+                      german ? "Gespeichert: %s .csv/.png" : "Saved %s .csv/.png", name);
+        DBG_Printf("History written to %s and %s\n", csv_path.c_str(), png_path.c_str());
+    } else {
+        std::snprintf(text, sizeof text,
+                      german ? "Verlauf nicht gespeichert" : "History could not be saved");
+        DBG_Printf("History could not be written to %s\n", csv_path.c_str());
+    }
+    SaveBanner(text);
+    return written ? 0 : -1;
+}
+
+const char* HISTORY_LastSaveName() {
+    return g_last_save;
 }

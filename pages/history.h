@@ -43,6 +43,14 @@ void processbuttonScrollLeft(int code);
 // the page's lists, 0 otherwise.
 int HISTORY_OnNotify(int id, int code);
 
+// The save key (Ctrl+S) on the Graph tab: the span and the two columns on show, over every log
+// file of the span, go into the data folder as "history_YYYYMMDD_HHMMSS_mmm.csv" and ".png"
+// (named like the screenshots), and the status banner says so for two seconds. Nothing happens
+// unless the page is on show (or `shown_or_not`). 0, or -1 when nothing was written.
+int HISTORY_SaveSpan(bool shown_or_not = false);
+// The base name ("history_...") of the files the last save wrote, empty before one.
+const char* HISTORY_LastSaveName();
+
 // The curve (0 or 1) as the graph holds it, 0 before the page is built.
 GRAPH_HSERIES HISTORY_Series(int curve);
 
@@ -90,6 +98,7 @@ void HISTORY_FormatReadout(char* buffer, int size, int16_t stored, float factor,
 // its oldest pending pair.
 struct HistoryPair {
     int32_t v[2];
+    bool gap = false; // no line at this point's minutes: drawn as a gap, never read out
 };
 struct HistoryRing {
     HistoryPair slot[HISTORY_RING_SLOTS];

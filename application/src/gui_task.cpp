@@ -8,6 +8,7 @@
 #include "devices/derived.h"
 #include "devices/device_list.h"
 #include "elements/status.h"
+#include "gui/host/host.h"
 #include "gui/toolkit/core/gui_init.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/widget.h"
@@ -40,7 +41,11 @@ bool ShowStartPicture() {
     return true;
 }
 
-void ExecGui() { GUI_ExecAll(); }
+void ExecGui() {
+    // The save key of the Graph tab (it does nothing on the other pages).
+    if (HOST_TakeSaveKey()) HISTORY_SaveSpan();
+    GUI_ExecAll();
+}
 
 bool ReadClock(ClockBytes* clock) {
     DeviceClock device_clock{};
@@ -50,20 +55,29 @@ bool ReadClock(ClockBytes* clock) {
     return true;
 }
 
-void RealSleep(int ms) { APP_SleepMs(ms); }
+void RealSleep(int ms) {
+    APP_SleepMs(ms);
+}
 void (*g_sleep)(int) = RealSleep;
 
 const GuiLoopActions kLoopActions = {
-    ReadClock,               MAINSCREEN_SetDateTime,     LOG_Put,
-    MAINSCREEN_SelectedPage, MAINSCREEN_SendPageMessage, DEV_UpdateAll,
-    Event_Check,             GUITASK_ResetAfterLoss,     ExecGui,
+    ReadClock,
+    MAINSCREEN_SetDateTime,
+    LOG_Put,
+    MAINSCREEN_SelectedPage,
+    MAINSCREEN_SendPageMessage,
+    DEV_UpdateAll,
+    Event_Check,
+    GUITASK_ResetAfterLoss,
+    ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
 void Halt(const char* text) {
     GUI_PrintAt(text, 300, 200);
     WM_ExecCycle();
-    while (!APP_StopRequested()) APP_SleepMs(20);
+    while (!APP_StopRequested())
+        APP_SleepMs(20);
 }
 
 } // namespace
@@ -102,4 +116,6 @@ void GUITASK_ResetAfterLoss() {
     MAINSCREEN_Create(WM_GetRootWin(), 1);
 }
 
-void GUITASK_SetSleepForTests(void (*sleep_ms)(int)) { g_sleep = sleep_ms ? sleep_ms : RealSleep; }
+void GUITASK_SetSleepForTests(void (*sleep_ms)(int)) {
+    g_sleep = sleep_ms ? sleep_ms : RealSleep;
+}

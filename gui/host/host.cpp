@@ -57,6 +57,7 @@ struct InputQueue {
     HOST_KeyTranslator keys;
 };
 InputQueue g_input;
+std::atomic<int> g_save_keys{0}; // Ctrl+S presses not yet taken
 
 // ---- Host log and error output
 struct HostLog {
@@ -411,6 +412,10 @@ void HOST_MouseWheel(int client_x, int client_y, int dx, int dy) {
 }
 
 void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers) {
+    if (HOST_IsSaveKey(keycode, modifiers)) {
+        g_save_keys.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     std::lock_guard<std::mutex> guard(g_input.mutex);
     QueueKeyLocked(HOST_TranslateKeyDown(&g_input.keys, scancode, keycode, modifiers), 1);
 }
@@ -418,6 +423,13 @@ void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers) {
 void HOST_KeyUp(int scancode, int32_t keycode, uint16_t modifiers) {
     std::lock_guard<std::mutex> guard(g_input.mutex);
     QueueKeyLocked(HOST_TranslateKeyUp(&g_input.keys, scancode, keycode, modifiers), 0);
+}
+
+bool HOST_TakeSaveKey() {
+    int n = g_save_keys.load(std::memory_order_relaxed);
+    while (n > 0)
+        if (g_save_keys.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) return true;
+    return false;
 }
 
 void HOST_TextInput(const char* utf8) {

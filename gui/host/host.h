@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Display geometry and the program window.
 constexpr int HOST_XSIZE = 800;
@@ -112,6 +113,9 @@ int HOST_WritePNG(const char* path, int buffer_index);
 // Writes any 0x00RRGGBB pixel block (stride in pixels, >= width) as PNG; 0 or -1.
 int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int height,
                         int stride);
+// The same into an open stream (standard output, for instance); 0 or -1.
+int HOST_WritePNGPixelsToStream(std::FILE* stream, const uint32_t* pixels, int width, int height,
+                                int stride);
 
 // ---- Input -------------------------------------------------------------------------------------
 // The window stores mouse and keyboard input; the toolkit takes it from a queue in its exec
@@ -167,6 +171,9 @@ void HOST_MouseWheel(int client_x, int client_y, int dx, int dy);
 // modifier mask, and text input (UTF-8). The SDL window calls these; headless tests inject.
 void HOST_KeyDown(int scancode, int32_t keycode, uint16_t modifiers);
 void HOST_KeyUp(int scancode, int32_t keycode, uint16_t modifiers);
+// Ctrl+S presses not yet taken: true (and one fewer) when there was one. The GUI task takes
+// them between its passes; the key itself reaches no window.
+bool HOST_TakeSaveKey();
 void HOST_TextInput(const char* utf8);
 
 // ---- Time -----------------------------------------------------------------------------------

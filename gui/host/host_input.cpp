@@ -138,3 +138,7 @@ int HOST_TranslateText(HOST_KeyTranslator* keys, const char* utf8, bool* release
     }
     return code;
 }
+
+bool HOST_IsSaveKey(int32_t keycode, uint16_t modifiers) {
+    return (keycode == SDLK_s) && (modifiers & KMOD_CTRL) != 0 && (modifiers & KMOD_ALT) == 0;
+}

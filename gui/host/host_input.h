@@ -54,3 +54,7 @@ int HOST_TranslateKeyUp(HOST_KeyTranslator* keys, int scancode, int32_t keycode,
 // For text input: *release_now is set when no key down waits for this text (input methods,
 // synthetic text), so the caller delivers the release at once.
 int HOST_TranslateText(HOST_KeyTranslator* keys, const char* utf8, bool* release_now);
+
+// Ctrl+S, the save key of the Graph tab: it gives no key code but is counted for the
+// application (HOST_TakeSaveKey).
+bool HOST_IsSaveKey(int32_t keycode, uint16_t modifiers);

@@ -13,9 +13,11 @@ int HOST_WritePNG(const char* path, int buffer_index) {
     return HOST_WritePNGPixels(path, pixels, HOST_XSIZE, HOST_YSIZE, HOST_XSIZE);
 }
 
-int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int height,
-                        int stride) {
-    PARAM_CHECK(path != nullptr && pixels != nullptr, -1);
+namespace {
+
+// Writes to the path, or to the stream when the path is null.
+int WritePixels(const char* path, std::FILE* stream, const uint32_t* pixels, int width, int height,
+                int stride) {
     PARAM_CHECK(width > 0 && height > 0 && stride >= width, -1);
     // The 0x00RRGGBB words become R, G, B bytes, whatever the machine's byte order.
     std::vector<png_byte> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
@@ -34,7 +36,23 @@ int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
-    const int written = png_image_write_to_file(&image, path, 0, rgb.data(), 0, nullptr);
+    const int written = path != nullptr
+                            ? png_image_write_to_file(&image, path, 0, rgb.data(), 0, nullptr)
+                            : png_image_write_to_stdio(&image, stream, 0, rgb.data(), 0, nullptr);
     png_image_free(&image);
     return written ? 0 : -1;
+}
+
+} // namespace
+
+int HOST_WritePNGPixels(const char* path, const uint32_t* pixels, int width, int height,
+                        int stride) {
+    PARAM_CHECK(path != nullptr && pixels != nullptr, -1);
+    return WritePixels(path, nullptr, pixels, width, height, stride);
+}
+
+int HOST_WritePNGPixelsToStream(std::FILE* stream, const uint32_t* pixels, int width, int height,
+                                int stride) {
+    PARAM_CHECK(stream != nullptr && pixels != nullptr, -1);
+    return WritePixels(nullptr, stream, pixels, width, height, stride);
 }

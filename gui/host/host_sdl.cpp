@@ -150,6 +150,9 @@ void HandleEvent(const SDL_Event& event) {
                 if (!event.key.repeat) WriteScreenshot();
                 break;
             }
+            // A held save key saves once.
+            if (event.key.repeat && HOST_IsSaveKey(event.key.keysym.sym, event.key.keysym.mod))
+                break;
             HOST_KeyDown(event.key.keysym.scancode, event.key.keysym.sym, event.key.keysym.mod);
             break;
         case SDL_KEYUP:

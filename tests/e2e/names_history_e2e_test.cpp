@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cctype>
 #include <chrono>
 #include <functional>
@@ -279,6 +280,86 @@ TEST_F(NamesHistoryEndToEnd, GraphShowsTheLoggedMinutesAndFollowsNewOnes) {
     EXPECT_LT(first, first_column);
     EXPECT_EQ(last, last_column);
     session.SaveScreen("e2e_history.png");
+    EXPECT_EQ(session.Stop(), 0);
+}
+
+// The gateway goes away twice (the simulator is stopped until the program has given it up,
+// then let go on, its clock having run on) and the program connects again by itself each time:
+// three log files. The Graph tab still shows the minutes of the first two connections, with the
+// minutes between them empty, and Ctrl+S writes the span as CSV and PNG into the data folder.
+TEST_F(NamesHistoryEndToEnd, GraphKeepsTheMinutesBeforeReconnectionsAndSavesThem) {
+    Simulator simulator({"--clock-speed", "60"});
+    ASSERT_GT(simulator.port(), 0);
+    ProgramSession session("history-reconnect");
+    std::string why_not;
+    ASSERT_TRUE(session.StartServer(&why_not)) << why_not;
+    ASSERT_TRUE(session.StartProgram(
+        0, {"--gateway", "127.0.0.1:" + simulator.port_text(), "--auto-connect"}));
+    ASSERT_TRUE(session.Connect(60));
+
+    size_t before = 0; // the rows of the files before the current one
+    for (int outage = 0; outage < 2; ++outage) {
+        for (int i = 0; i < 300 && LoggedRows(session) < 5; ++i)
+            Pause(100);
+        ASSERT_GE(LoggedRows(session), 5u) << "the data log does not grow";
+        before += LoggedRows(session);
+        const size_t files = session.LogFiles().size();
+        ASSERT_EQ(::kill(simulator.pid(), SIGSTOP), 0);
+        const bool lost = WaitFor(
+            session, [&] { return session.ConnectPageShown(); }, 40, "e2e_reconnect_lost.png");
+        ::kill(simulator.pid(), SIGCONT);
+        ASSERT_TRUE(lost) << "the program did not notice the lost gateway";
+        ASSERT_TRUE(WaitFor(
+            session, [&] { return session.PagesShown() && session.LogFiles().size() > files; }, 60,
+            "e2e_reconnect_back.png"))
+            << "no reconnection";
+    }
+    for (int i = 0; i < 300 && LoggedRows(session) < 3; ++i)
+        Pause(100);
+    ASSERT_EQ(session.LogFiles().size(), 3u);
+
+    session.Click(kGraphTabX, kTabY);
+    int left = 0, right = 0;
+    ASSERT_TRUE(WaitFor(
+        session, [&] { return DataArea(session, &left, &right); }, 10, "e2e_reconnect_none.png"));
+    // The curve reaches back over every logged minute and the outages between them, with empty
+    // columns where nothing was logged.
+    int first = 0, last = 0, empty = 0;
+    const auto shows_all = [&] {
+        const size_t rows = before + LoggedRows(session);
+        if (!CurveColumns(session, left, right, &first, &last)) return false;
+        empty = 0;
+        for (int x = first; x <= last; ++x) {
+            bool curve = false;
+            for (int y = 150; y < 470 && !curve; ++y)
+                curve = session.At(x, y) == kCurve1 || session.At(x, y) == kCurve2;
+            empty += !curve;
+        }
+        return last >= right - 2 && size_t(last - first + 1) >= rows && empty >= 2;
+    };
+    EXPECT_TRUE(WaitFor(session, shows_all, 15, "e2e_reconnect_graph.png"))
+        << "curve columns " << first << " to " << last << " (" << empty << " empty) for " << before
+        << " earlier rows and " << LoggedRows(session) << " now";
+    session.SaveScreen("e2e_reconnect_graph.png");
+
+    // Ctrl+S: both files, named like the screenshots, and the banner for a while.
+    const size_t out = session.Output().size();
+    session.Keys("key ctrl+s");
+    ASSERT_TRUE(session.WaitForOutput("History written to ", out, 20)) << session.Output();
+    std::string csv, png;
+    for (const auto& entry : e2e::fs::directory_iterator(session.DataFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("history_", 0) == 0 && name.size() > 4) {
+            if (name.compare(name.size() - 4, 4, ".csv") == 0) csv = entry.path().string();
+            if (name.compare(name.size() - 4, 4, ".png") == 0) png = entry.path().string();
+        }
+    }
+    ASSERT_FALSE(csv.empty());
+    ASSERT_FALSE(png.empty());
+    const std::string table = e2e::ReadFile(csv);
+    EXPECT_EQ(table.rfind("Time;", 0), 0u);
+    EXPECT_GE(size_t(std::count(table.begin(), table.end(), '\n')), before + 1);
+    EXPECT_EQ(e2e::ReadFile(png).substr(1, 3), "PNG");
     EXPECT_EQ(session.Stop(), 0);
 }
 

@@ -38,7 +38,7 @@ done
 dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
 installed=1
 app=org.veltra.VeltraDesktop
-for file in /usr/bin/veltra-desktop /usr/bin/gateway-sim \
+for file in /usr/bin/veltra-desktop /usr/bin/gateway-sim /usr/bin/veltra-log \
             /usr/share/veltra-desktop/Data_Media/l_en.txt \
             /usr/share/veltra-desktop/Data_Media/l_de.txt \
             /usr/share/veltra-desktop/Data_Media/welcomeImage.jpg \
@@ -48,13 +48,15 @@ for file in /usr/bin/veltra-desktop /usr/bin/gateway-sim \
             /usr/share/icons/hicolor/48x48/apps/$app.png \
             /usr/share/icons/hicolor/128x128/apps/$app.png \
             /usr/share/icons/hicolor/256x256/apps/$app.png \
-            /usr/share/man/man1/veltra-desktop.1.gz \
+            /usr/share/man/man1/veltra-desktop.1.gz /usr/share/man/man1/veltra-log.1.gz \
             /usr/lib/systemd/user/veltra-desktop.service; do
   [ -f "$file" ] || fail "not installed: $file"
 done
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(/usr/bin/veltra-desktop --version)" = "veltra-desktop $version" ] ||
   fail "veltra-desktop --version does not say $version"
+[ "$(/usr/bin/veltra-log --version)" = "veltra-log $version" ] ||
+  fail "veltra-log --version does not say $version"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate /usr/share/applications/$app.desktop || fail "desktop entry not valid"
 else
@@ -128,7 +130,7 @@ fi
 cd /
 dpkg --purge veltra-desktop >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "removal failed"; }
 installed=0
-for path in /usr/bin/veltra-desktop /usr/bin/gateway-sim /usr/share/veltra-desktop \
+for path in /usr/bin/veltra-desktop /usr/bin/gateway-sim /usr/bin/veltra-log /usr/share/veltra-desktop \
             /usr/share/applications/$app.desktop /usr/share/man/man1/veltra-desktop.1.gz; do
   [ -e "$path" ] && fail "left after removal: $path"
 done

@@ -10,6 +10,7 @@
 #include "devices/device_list.h"
 #include "devices/device_types.h"
 #include "devices/reg_access.h"
+#include "elements/status.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/widgets/dropdown.h"
@@ -17,10 +18,12 @@
 #include "gui/toolkit/widgets/listbox.h"
 #include "gui/toolkit/widgets/text.h"
 #include "log/log.h"
+#include "log/log_scan.h"
 #include "tests/gui/toolkit/widget_test_util.h"
 #include "tests/util/scratch.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -427,6 +430,150 @@ TEST_F(HistoryPage, ALogWithoutColumnsGivesEmptyListsAndEmptyCurves) {
     EXPECT_EQ(DROPDOWN_Count(List(HISTORY_ID_CURVE1)), 0);
     EXPECT_EQ(HISTORY_Load(), 0);
     EXPECT_TRUE(Values(0).empty());
+}
+
+// Gives the data lines of a log file the minutes from `first` on (every `every` minutes), as
+// the display unit's clock would have stamped them.
+void StampMinutes(const std::string& path, int64_t first, int every = 1) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string text;
+    char block[4096];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;)
+        text.append(block, n);
+    std::fclose(f);
+    size_t at = 0;
+    for (int line = 0; at < text.size(); ++line) {
+        if (line >= 2) {
+            char stamp[24];
+            LOGSCAN_FormatTime(first + (line - 2) * 60 * every, stamp, sizeof stamp);
+            text.replace(at, 17, stamp + 2); // "YY-MM-DD HH:MM:SS"
+        }
+        at = text.find('\n', at);
+        if (at == std::string::npos) break;
+        ++at;
+    }
+    f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+// Two earlier connections 20 minutes apart, then the current one 3 minutes after the second
+// ended: "12 Hours" shows one curve over all three with the minutes between them as gaps.
+TEST_F(HistoryPage, TheCurveGoesOnIntoTheFilesOfEarlierConnectionsWithGapsBetween) {
+    const int64_t start = LOGSCAN_Seconds(2026, 12, 8, 23, 30, 0); // across midnight
+    const int lines[3] = {30, 40, 50};
+    const int gap[3] = {0, 20, 3}; // minutes without a line before each file
+    std::vector<int> expected;     // LVP per minute, -1 for a gap
+    std::string path[3];
+    int64_t minute = start;
+    int value = 0;
+    for (int f = 0; f < 3; ++f) {
+        if (f > 0) {
+            ASSERT_EQ(LOG_Init(), 0);
+        }
+        path[f] = LOG_Path();
+        for (int g = 0; g < gap[f]; ++g)
+            expected.push_back(-1);
+        minute += gap[f] * 60;
+        const int64_t first = minute;
+        for (int i = 0; i < lines[f]; ++i, minute += 60) {
+            expected.push_back(value);
+            Put(value, -1);
+            value = (value + 7) % 29;
+        }
+        StampMinutes(path[f], first);
+    }
+    Open(0);
+    LOG_SetLineAddedHook(HISTORY_AddLine);
+    const auto check = [&](const std::vector<int>& want) {
+        const std::vector<int> v = Values(0);
+        ASSERT_EQ(v.size(), want.size());
+        for (size_t i = 0; i < v.size(); ++i)
+            EXPECT_EQ(v[i], want[i] < 0 ? GRAPH_NO_VALUE : want[i] * 10) << i; // 0..30
+    };
+    check(expected);
+    ASSERT_EQ(expected.size(), 143u);
+
+    // The gap is empty on screen: no green in a column inside it, green at the points beside it.
+    const uint32_t green = Px(0x00FF00);
+    const int newest_x = 752;
+    const int gap_x = newest_x - (142 - 40); // the 11th of the 20 minutes
+    for (int y = 13; y < 312; ++y)
+        ASSERT_NE(At(Sx(gap_x), Sy(y)), green) << y;
+    EXPECT_EQ(At(Sx(gap_x - 11), Sy(312 - expected[29] * 10)), green); // last of the first file
+    // The cursor over the gap shows no boxes.
+    g_debug.clear();
+    Pointer(Sx(gap_x), Sy(150), 1);
+    EXPECT_EQ(g_debug.find("Value[0]"), std::string::npos);
+    Pointer(Sx(gap_x), Sy(150), 0);
+
+    // The save key writes the span on show over all three files, joined by column name, and
+    // the banner says so for two seconds.
+    STATUS_Create();
+    ASSERT_EQ(HISTORY_SaveSpan(true), 0);
+    const std::string saved = DATA_FilePath(HISTORY_LastSaveName());
+    char banner[96];
+    TEXT_ReadText(STATUS_Handle(), banner, sizeof banner);
+    EXPECT_EQ(std::string(banner), "Saved " + std::string(HISTORY_LastSaveName()) + " .csv/.png");
+    EXPECT_TRUE(WM_IsVisible(STATUS_Handle()));
+    const std::string csv = ReadBytes(saved + ".csv");
+    std::vector<std::string> rows;
+    for (size_t at = 0, nl; (nl = csv.find('\n', at)) != std::string::npos; at = nl + 1)
+        rows.push_back(csv.substr(at, nl - at));
+    ASSERT_EQ(rows.size(), 1u + 30 + 40 + 50);
+    EXPECT_EQ(rows[0], "Time;Celton:5:LVP;Brant:6:CURRENT");
+    EXPECT_EQ(rows[1], "2026-12-08 23:30:00;0;-1");
+    EXPECT_EQ(rows[31], "2026-12-09 00:20:00;" + std::to_string(expected[50]) + ";-1");
+    EXPECT_EQ(rows.back(), "2026-12-09 01:52:00;" + std::to_string(expected.back()) + ";-1");
+    EXPECT_EQ(ReadBytes(saved + ".png").substr(1, 3), "PNG");
+    now_ms += 2000;
+    Exec();
+    EXPECT_FALSE(WM_IsVisible(STATUS_Handle()));
+
+    // The minutes go on at the right end as before.
+    Put(28, -1);
+    expected.push_back(28);
+    check(expected);
+
+    // An earlier file without the chosen column ends the walk there: the first connection
+    // is left out, the rest stays.
+    std::FILE* f = std::fopen(path[0].c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    char head[512] = {};
+    ASSERT_GT(std::fread(head, 1, sizeof head - 1, f), 0u);
+    char* lvp = std::strstr(head, "Celton:5:LVP");
+    ASSERT_NE(lvp, nullptr);
+    std::fseek(f, lvp - head + 9, SEEK_SET);
+    std::fputs("XVP", f);
+    std::fclose(f);
+    HISTORY_Load();
+    check(std::vector<int>(expected.begin() + 30 + 20, expected.end()));
+}
+
+// A program that polls slowly logs some minutes twice or not at all: within a file the points
+// follow one another as the lines do, as in the current file; only the time between two files
+// is a gap.
+TEST_F(HistoryPage, WithinAnEarlierFileLinesFollowOneAnotherAndOnlyTheOutageIsAGap) {
+    const int64_t start = LOGSCAN_Seconds(2026, 3, 1, 8, 0, 0);
+    for (int i = 0; i < 10; ++i)
+        Put(i, -1);
+    StampMinutes(LOG_Path(), start, 3); // 08:00, 08:03, ... 08:27
+    ASSERT_EQ(LOG_Init(), 0);
+    for (int i = 0; i < 5; ++i)
+        Put(20 + i, -1);
+    StampMinutes(LOG_Path(), start + 35 * 60); // 08:35: 8 minutes after the last line
+    Open(0);
+    std::vector<int> want;
+    const float factor = 300.0f / 24; // values 0 to 24
+    for (int i = 0; i < 10; ++i)
+        want.push_back(HISTORY_ScaleValue(i, 0, factor));
+    for (int g = 0; g < 7; ++g)
+        want.push_back(GRAPH_NO_VALUE);
+    for (int i = 0; i < 5; ++i)
+        want.push_back(HISTORY_ScaleValue(20 + i, 0, factor));
+    EXPECT_EQ(Values(0), want);
 }
 
 // Not a check: the picture of a filled page with the cursor, for looking at.

@@ -168,6 +168,10 @@ void DrawSeries(const Series& s, const GUI_RECT& data) {
     for (int i = 0; i < n; ++i) {
         const int x = data.x1 - (n - 1 - i);
         if (x < data.x0) continue;
+        if (Values(&s)[i] == GRAPH_NO_VALUE) {
+            have = false;
+            continue;
+        }
         const int y = data.y1 - Values(&s)[i];
         if (have)
             GUI_DrawLinePlain(px, py, x, y);

@@ -51,6 +51,9 @@ int GRAPH_WriteUserBytes(WM_HANDLE win, const void* buffer, int n);
 // null, count 0). 0 when the heap has no room.
 GRAPH_HSERIES GRAPH_SERIES_Create(GUI_COLOUR colour, int capacity, const int16_t* values,
                                   int count);
+// A curve value that is no point: the curve has a gap there (no line across it).
+constexpr int16_t GRAPH_NO_VALUE = 0x7FFF;
+
 // Appends a value; when full, the oldest is dropped. Ignored unless attached to a graph.
 void GRAPH_SERIES_Push(GRAPH_HSERIES series, int16_t value);
 void GRAPH_SERIES_Clear(GRAPH_HSERIES series);

@@ -185,6 +185,22 @@ TEST(HostKeys, TabShiftTabAndTheModifierKeys) {
     EXPECT_EQ(TakeKeys(), expected);
 }
 
+// Ctrl+S reaches no window: it is counted for the Graph tab's save, once per press. A plain
+// "s" and Ctrl with another letter stay as they were.
+TEST(HostKeys, CtrlSIsTheSaveKeyAndNothingElse) {
+    EXPECT_FALSE(HOST_TakeSaveKey());
+    HOST_KeyDown(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL);
+    PressAndRelease(SDL_SCANCODE_S, SDLK_s, KMOD_LCTRL);
+    PressAndRelease(SDL_SCANCODE_S, SDLK_s, KMOD_RCTRL | KMOD_SHIFT);
+    PressAndRelease(SDL_SCANCODE_A, SDLK_a, KMOD_LCTRL);
+    HOST_KeyUp(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_NONE);
+    TypeText(SDL_SCANCODE_S, SDLK_s, KMOD_NONE, "s");
+    EXPECT_EQ(TakeKeys(), (std::vector<Key>{{'s', 1}, {'s', 0}}));
+    EXPECT_TRUE(HOST_TakeSaveKey());
+    EXPECT_TRUE(HOST_TakeSaveKey());
+    EXPECT_FALSE(HOST_TakeSaveKey());
+}
+
 TEST(HostKeys, ShiftHeldOverTabGivesShiftThenTen) {
     HOST_KeyDown(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_NONE);
     HOST_KeyDown(SDL_SCANCODE_TAB, SDLK_TAB, KMOD_LSHIFT);
