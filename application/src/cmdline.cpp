@@ -6,6 +6,7 @@
 #include "config/ini.h"
 #include "config/settings.h"
 #include "gui/host/host.h"
+#include "mqtt/mqtt_config.h"
 #include "pages/connect.h"
 
 #include <cstdio>
@@ -29,6 +30,7 @@ constexpr const char* kAutoConnectSection = "NETWORK";
 constexpr const char* kAutoConnectKey = "AUTOCONNECT";
 
 std::string g_gateway_address; // set before the tasks start, only read afterwards
+MqttConfig g_mqtt_config;      // the same
 
 bool IsDigits(const std::string& text) {
     if (text.empty()) return false;
@@ -104,13 +106,21 @@ void TakeValue(CmdlineOptions* options, const std::string& name, const std::stri
             return Bad(options, "invalid --language '" + value + "': expected en or de");
         return;
     }
+    if (name == "--mqtt") {
+        MqttConfig checked;
+        std::string error;
+        if (!MQTT_ParseUrl(value, &checked, &error)) return Bad(options, "invalid --mqtt: " + error);
+        options->mqtt_url = value;
+        return;
+    }
     // --scale
     if (!ParseNumber(value, 1, HOST_SCALE_MAX, &options->scale))
         return Bad(options, "invalid --scale '" + value + "': expected 1, 2, 3 or 4");
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--gateway" || name == "--data-dir" || name == "--language" || name == "--scale";
+    return name == "--gateway" || name == "--data-dir" || name == "--language" || name == "--scale" ||
+           name == "--mqtt";
 }
 
 // The window's scale when the command line gave none: the settings' value, 1 when missing.
@@ -181,6 +191,9 @@ std::string CMDLINE_HelpText() {
            "                            (also AUTOCONNECT=1 in section NETWORK)\n"
            "  --no-window               no window and no display needed: connect at once and\n"
            "                            after every loss, poll and log until SIGTERM\n"
+           "  --mqtt URL                publish the logged values to an MQTT broker,\n"
+           "                            mqtt://HOST[:PORT] or mqtts://HOST[:PORT] (also BROKER\n"
+           "                            in section MQTT of config.ini)\n"
            "  -h, --help                show this help and end\n"
            "  --version                 show the version and end\n"
            "\n"
@@ -224,6 +237,12 @@ int CMDLINE_Apply(const CmdlineOptions& options) {
     const bool auto_connect =
         options.auto_connect ||
         INI_GetLong(kAutoConnectSection, kAutoConnectKey, 0, settings.c_str()) == 1;
+    // A broken MQTT setup is reported and leaves MQTT off; the display and the log go on.
+    std::string mqtt_error;
+    if (!MQTT_LoadConfig(settings, options.mqtt_url, &g_mqtt_config, &mqtt_error)) {
+        std::fprintf(stderr, "%s: MQTT stays off: %s\n", kProgram, mqtt_error.c_str());
+        g_mqtt_config = MqttConfig{};
+    }
     HOST_ForceHeadless(options.no_window);
     CONNECT_SetAutoConnect(auto_connect || options.no_window, options.no_window);
     return 0;
@@ -250,4 +269,8 @@ int CMDLINE_Start(int argc, const char* const* argv) {
 
 const char* CMDLINE_GatewayAddress() {
     return g_gateway_address.c_str();
+}
+
+const MqttConfig& CMDLINE_MqttConfig() {
+    return g_mqtt_config;
 }

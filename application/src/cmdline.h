@@ -5,6 +5,8 @@
 // modules that use them, before the tasks start.
 #pragma once
 
+#include "mqtt/mqtt_config.h"
+
 #include <string>
 
 constexpr int CMDLINE_EXIT_USAGE = 2;     // a bad command line
@@ -27,6 +29,7 @@ struct CmdlineOptions {
     int scale = 0;               // --scale: 1 to 4; 0 when not given
     bool auto_connect = false;   // --auto-connect
     bool no_window = false;      // --no-window
+    std::string mqtt_url;        // --mqtt: mqtt://HOST[:PORT] or mqtts://...; empty when not given
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument or
@@ -50,6 +53,9 @@ int CMDLINE_Apply(const CmdlineOptions& options);
 // What the process entry calls first: parses, prints the help, the version or the error, and
 // applies. Returns -1 to go on with the start, else the exit code.
 int CMDLINE_Start(int argc, const char* const* argv);
+
+// The MQTT settings: --mqtt or section MQTT of the settings file (enabled false when none).
+const MqttConfig& CMDLINE_MqttConfig();
 
 // The address given with --gateway ("" when none), for the connect page and unattended runs.
 const char* CMDLINE_GatewayAddress();

@@ -14,6 +14,7 @@
 #include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
+#include "mqtt/mqtt.h"
 #include "pages/event.h"
 #include "pages/history.h"
 #include "pages/mainscreen.h"
@@ -50,13 +51,19 @@ bool ReadClock(ClockBytes* clock) {
     return true;
 }
 
+// Once a second: the alarm words, and the shown names for the MQTT publisher (when it runs).
+void CheckEvents() {
+    Event_Check();
+    MQTT_TakeNames();
+}
+
 void RealSleep(int ms) { APP_SleepMs(ms); }
 void (*g_sleep)(int) = RealSleep;
 
 const GuiLoopActions kLoopActions = {
     ReadClock,               MAINSCREEN_SetDateTime,     LOG_Put,
     MAINSCREEN_SelectedPage, MAINSCREEN_SendPageMessage, DEV_UpdateAll,
-    Event_Check,             GUITASK_ResetAfterLoss,     ExecGui,
+    CheckEvents,             GUITASK_ResetAfterLoss,     ExecGui,
 };
 
 // A halted GUI task does no further work; the window stays open and can be closed.
