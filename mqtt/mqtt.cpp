@@ -622,6 +622,18 @@ void PublisherMain() {
 int MQTT_Start(const MqttConfig& config, const MqttHooks& hooks) {
     if (!config.enabled || g_running.load()) return 0;
     mosquitto_lib_init();
+    {
+        // A publisher started again in the same process begins with nothing handed over.
+        std::lock_guard<std::mutex> lock(g_shared.mutex);
+        for (Slot& slot : g_shared.slots) slot = Slot{};
+        g_shared.count = 0;
+        g_shared.identity.clear();
+        g_shared.event_first = g_shared.event_count = 0;
+    }
+    for (Slot& slot : g_master_slots) slot = Slot{};
+    g_publisher.prefix.clear();
+    g_publisher.command_window = Clock::time_point{};
+    g_publisher.commands_in_window = 0;
     g_publisher.config = config;
     g_publisher.hooks = hooks;
     g_stop.store(false);

@@ -46,6 +46,9 @@ TestBroker::TestBroker(const std::string& folder, const std::string& extra) : fo
     conf << "listener " << port_ << " 127.0.0.1\n"
          << "allow_anonymous true\n"
          << "persistence false\n"
+         // Started as root, the broker would switch to its own user, who cannot read the
+         // scratch folder.
+         << (geteuid() == 0 ? "user root\n" : "")
          << extra;
 }
 
