@@ -240,6 +240,8 @@ void ServeWrites() {
         if (APP_StopRequested()) return;
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(chunk.index)];
         ReadChunk(entry, write.unit_id, chunk.first, chunk.count);
+        // A listener hears of the device's answer now, not at the end of the cycle.
+        if (Master_CycleHook hook = g_cycle_hook.load(std::memory_order_acquire)) hook();
         Pause();
     }
 }

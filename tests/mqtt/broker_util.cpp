@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -58,6 +59,7 @@ TestBroker::~TestBroker() {
 
 bool TestBroker::Start() {
     Kill();
+    std::fflush(nullptr); // the child must not write out the parent's buffered output
     pid_ = fork();
     if (pid_ == 0) {
         const std::string log = folder_ + "/mosquitto.log";
