@@ -1,6 +1,7 @@
 // The MQTT publisher's pure parts: broker addresses and settings, the password file's
 // permissions, the JSON it writes and the one command it accepts, the Home Assistant table of
 // every log column and the devices' topic names.
+#include "mqtt/mqtt.h"
 #include "mqtt/mqtt_columns.h"
 #include "mqtt/mqtt_config.h"
 #include "mqtt/mqtt_json.h"
@@ -235,4 +236,21 @@ TEST(MqttColumns, TopicNamesAreStableUniqueAndSafe) {
     EXPECT_EQ(MQTT_DeviceTopicName(count - 1, too_small, sizeof too_small), -1);
     EXPECT_STREQ(too_small, "");
     EXPECT_EQ(MQTT_DeviceTopicName(DEV_LIST_SIZE, too_small, sizeof too_small), -1);
+}
+
+// Without a broker the publisher is not there at all: no thread, nothing taken over.
+TEST(MqttConfig, NoBrokerNoThread) {
+    auto threads = [] {
+        const std::string status = ReadBytes("/proc/self/status");
+        const size_t at = status.find("Threads:");
+        return at == std::string::npos ? -1 : std::atoi(status.c_str() + at + 8);
+    };
+    const int before = threads();
+    EXPECT_EQ(MQTT_Start(MqttConfig{}, MqttHooks{}), 0);
+    EXPECT_FALSE(MQTT_Running());
+    MQTT_TakeValues();
+    MQTT_TakeNames();
+    MQTT_TakeEvent(0, "OVP", true);
+    EXPECT_EQ(threads(), before);
+    MQTT_Stop();
 }
