@@ -26,13 +26,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kMaxColumns = 8;                         // the widest log layout has 8 columns
-constexpr int kValueSize = 24;                         // one printed value
-constexpr int kIdSize = 48;                            // a device's topic name
-constexpr int kNameSize = 48;                          // a device's shown name
-constexpr int kEventCapacity = 64;                     // newer events push out the oldest
-constexpr int kEventSize = 320;                        // one event's JSON text
-constexpr int kCommandsPerSecond = 10;                 // more are refused
+constexpr int kMaxColumns = 8;                           // the widest log layout has 8 columns
+constexpr int kValueSize = 24;                           // one printed value
+constexpr int kIdSize = 48;                              // a device's topic name
+constexpr int kNameSize = 48;                            // a device's shown name
+constexpr int kEventCapacity = 64;                       // newer events push out the oldest
+constexpr int kEventSize = 320;                          // one event's JSON text
+constexpr int kCommandsPerSecond = 10;                   // more are refused
 constexpr auto kStateInterval = std::chrono::seconds(1); // per device
 constexpr auto kPublisherTick = std::chrono::milliseconds(50);
 constexpr int kKeepAliveSeconds = 15;
@@ -129,7 +129,8 @@ std::string DisplayIdentity() {
     const RegisterCell* map = g_register_store.data();
     if (Reg_Get(map, 0) != DEV_DISPLAY_TYPE_ID) return std::string(24, '0');
     ConfigIdentity identity;
-    for (int k = 0; k < 6; ++k) identity.words[static_cast<size_t>(k)] = Reg_Get(map, 2 + k);
+    for (int k = 0; k < 6; ++k)
+        identity.words[static_cast<size_t>(k)] = Reg_Get(map, 2 + k);
     char text[25];
     CONFIG_FormatIdentity(identity, text);
     return text;
@@ -141,8 +142,8 @@ void Wake() {
 
 // ---- Publishing (publisher thread) ----
 
-bool Publish(const std::string& topic, const char* payload, size_t length, bool retain,
-             int qos = 0, int* mid = nullptr) {
+bool Publish(const std::string& topic, const char* payload, size_t length, bool retain, int qos = 0,
+             int* mid = nullptr) {
     if (g_publisher.client == nullptr || !g_connected.load(std::memory_order_acquire)) return false;
     const int rc = mosquitto_publish(g_publisher.client, mid, topic.c_str(),
                                      static_cast<int>(length), payload, qos, retain);
@@ -304,8 +305,8 @@ bool PublishState(const Slot& slot) {
     json.String(slot.time);
     for (int32_t c = 0; c < layout->column_count && c < kMaxColumns; ++c) {
         char column_name[sizeof layout->columns[c].name + 1];
-        std::snprintf(column_name, sizeof column_name, "%.*s",
-                      int(sizeof layout->columns[c].name), layout->columns[c].name);
+        std::snprintf(column_name, sizeof column_name, "%.*s", int(sizeof layout->columns[c].name),
+                      layout->columns[c].name);
         json.Key(column_name);
         json.Number(slot.values[c]);
     }
@@ -326,7 +327,8 @@ void PublishChanges() {
     if (connects != g_publisher.seen_connect) {
         if (!PublishText(g_publisher.prefix + "/status", "online", true)) return;
         g_publisher.seen_connect = connects;
-        for (Published& p : g_publisher.published) p.known = false;
+        for (Published& p : g_publisher.published)
+            p.known = false;
     }
     const Clock::time_point now = Clock::now();
     const int32_t limit = std::max(g_publisher.copy_count, g_publisher.published_count);
@@ -497,8 +499,8 @@ void DestroyClient() {
         int mid = 0;
         g_offline_sent.store(false);
         g_offline_mid.store(-1);
-        if (mosquitto_publish(g_publisher.client, &mid, (g_publisher.prefix + "/status").c_str(),
-                              7, "offline", 1, true) == MOSQ_ERR_SUCCESS) {
+        if (mosquitto_publish(g_publisher.client, &mid, (g_publisher.prefix + "/status").c_str(), 7,
+                              "offline", 1, true) == MOSQ_ERR_SUCCESS) {
             g_offline_mid.store(mid, std::memory_order_release);
             for (int i = 0; i < 100 && !g_offline_sent.load(std::memory_order_acquire); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -550,7 +552,8 @@ bool CreateClient(const std::string& prefix) {
             return false;
         }
     }
-    for (Published& done : p.published) done = Published{};
+    for (Published& done : p.published)
+        done = Published{};
     p.published_count = 0;
     // The next successful connect (counted by the network thread) republishes everything.
     p.seen_connect = g_connect_count.load(std::memory_order_acquire);
@@ -565,13 +568,13 @@ bool CreateClient(const std::string& prefix) {
 void TryFirstConnect() {
     Publisher& p = g_publisher;
     if (p.loop_started || Clock::now() < p.next_attempt) return;
-    const int rc = mosquitto_connect_async(p.client, p.config.host.c_str(), p.config.port,
-                                           kKeepAliveSeconds);
+    const int rc =
+        mosquitto_connect_async(p.client, p.config.host.c_str(), p.config.port, kKeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (p.attempt_pause == 0)
             DBG_Printf("MQTT: broker %s:%d not reached (%s); trying again\n", p.config.host.c_str(),
-                       p.config.port, rc == MOSQ_ERR_ERRNO ? std::strerror(errno)
-                                                           : mosquitto_strerror(rc));
+                       p.config.port,
+                       rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
         p.attempt_pause = std::min(p.attempt_pause + 1, 60);
         p.next_attempt = Clock::now() + std::chrono::seconds(p.attempt_pause);
         return;
@@ -625,12 +628,14 @@ int MQTT_Start(const MqttConfig& config, const MqttHooks& hooks) {
     {
         // A publisher started again in the same process begins with nothing handed over.
         std::lock_guard<std::mutex> lock(g_shared.mutex);
-        for (Slot& slot : g_shared.slots) slot = Slot{};
+        for (Slot& slot : g_shared.slots)
+            slot = Slot{};
         g_shared.count = 0;
         g_shared.identity.clear();
         g_shared.event_first = g_shared.event_count = 0;
     }
-    for (Slot& slot : g_master_slots) slot = Slot{};
+    for (Slot& slot : g_master_slots)
+        slot = Slot{};
     g_publisher.prefix.clear();
     g_publisher.command_window = Clock::time_point{};
     g_publisher.commands_in_window = 0;
@@ -718,7 +723,8 @@ void MQTT_TakeNames() {
     std::lock_guard<std::mutex> lock(g_shared.mutex);
     // After a lost gateway the list is empty: the publisher reports the devices gone.
     if (count < g_shared.count) {
-        for (int32_t i = count; i < g_shared.count; ++i) g_shared.slots[static_cast<size_t>(i)] = Slot{};
+        for (int32_t i = count; i < g_shared.count; ++i)
+            g_shared.slots[static_cast<size_t>(i)] = Slot{};
         g_shared.count = count;
     }
     for (int32_t i = 0; i < g_shared.count; ++i) {
@@ -740,7 +746,8 @@ void MQTT_TakeEvent(int32_t index, const char* alarm, bool raised) {
     char id[kIdSize];
     if (MQTT_DeviceTopicName(index, id, sizeof id) != 0) return;
     char name[kNameSize] = {};
-    if (g_publisher.hooks.device_name != nullptr) g_publisher.hooks.device_name(index, name, sizeof name);
+    if (g_publisher.hooks.device_name != nullptr)
+        g_publisher.hooks.device_name(index, name, sizeof name);
     char time[32];
     FormatClock(time, sizeof time);
     std::array<char, kEventSize> text{};

@@ -6,8 +6,9 @@
 // for the broker. A broker that is down or slow costs reconnects with growing pauses (1 s, 2 s,
 // ... 60 s); after each connect every retained message is published again.
 //
-// Topics under the prefix: <prefix>/status, <prefix>/<device>/state, <prefix>/<device>/availability,
-// <prefix>/events, <prefix>/errors, and <prefix>/<device>/set for commands.
+// Topics under the prefix: <prefix>/status, <prefix>/<device>/state,
+// <prefix>/<device>/availability, <prefix>/events, <prefix>/errors, and <prefix>/<device>/set for
+// commands.
 #pragma once
 
 #include "mqtt/mqtt_config.h"

@@ -58,8 +58,8 @@ const MqttColumnInfo* MQTT_ColumnInfo(const char* column_name) {
 void MQTT_TopicSafe(char* text) {
     for (char* p = text; *p != 0; ++p) {
         const char c = *p;
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '_';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_';
         if (!ok) *p = '-';
     }
 }

@@ -73,8 +73,8 @@ bool MQTT_ParseUrl(const std::string& url, MqttConfig* config, std::string* erro
         return false;
     }
     for (char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '.' || c == '-' || c == '_' || c == ':';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == ':';
         if (!ok) {
             *error = "broker '" + url + "' has a bad host name";
             return false;
@@ -126,7 +126,8 @@ bool MQTT_ReadPasswordFile(const std::string& path, std::string* password, std::
     }
     ::close(fd);
     size_t end = 0;
-    while (end < length && buffer[end] != '\n' && buffer[end] != '\r') ++end;
+    while (end < length && buffer[end] != '\n' && buffer[end] != '\r')
+        ++end;
     if (end > kMaxPassword) {
         *error = "the password in '" + path + "' is longer than 255 characters";
         return false;
@@ -149,8 +150,7 @@ bool MQTT_LoadConfig(const std::string& settings_path, const std::string& url, M
     }
     loaded.user = GetString(settings_path, "USER");
     const std::string password_file = GetString(settings_path, "PASSWORD_FILE");
-    if (!password_file.empty() &&
-        !MQTT_ReadPasswordFile(password_file, &loaded.password, error))
+    if (!password_file.empty() && !MQTT_ReadPasswordFile(password_file, &loaded.password, error))
         return false;
     loaded.cafile = GetString(settings_path, "CAFILE");
     loaded.discovery = INI_GetLong(kSection, "DISCOVERY", 1, settings_path.c_str()) != 0;

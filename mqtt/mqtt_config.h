@@ -12,8 +12,8 @@ struct MqttConfig {
     int port = 1883;
     std::string prefix; // empty: "veltra/<display unit identity>" once the unit is known
     std::string user;
-    std::string password; // read from PASSWORD_FILE
-    std::string cafile;   // empty: the system's certificate authorities (/etc/ssl/certs)
+    std::string password;  // read from PASSWORD_FILE
+    std::string cafile;    // empty: the system's certificate authorities (/etc/ssl/certs)
     bool discovery = true; // Home Assistant discovery messages
     bool writes = false;   // switch commands from the broker
 };

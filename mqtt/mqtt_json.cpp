@@ -91,20 +91,24 @@ void JsonWriter::Integer(long long value) {
 
 bool JSON_NumberText(const char* text, char* out, size_t size) {
     if (text == nullptr || out == nullptr || size == 0) return false;
-    while (*text == ' ') ++text;
+    while (*text == ' ')
+        ++text;
     size_t length = std::strlen(text);
-    while (length > 0 && text[length - 1] == ' ') --length;
+    while (length > 0 && text[length - 1] == ' ')
+        --length;
     if (length == 0 || length >= size) return false;
     // -?(0|[1-9][0-9]*)(\.[0-9]+)?: what the log formats print (no exponent, no "nan").
     size_t i = 0;
     if (text[i] == '-') ++i;
     if (i >= length || text[i] < '0' || text[i] > '9') return false;
     if (text[i] == '0' && i + 1 < length && text[i + 1] >= '0' && text[i + 1] <= '9') return false;
-    while (i < length && text[i] >= '0' && text[i] <= '9') ++i;
+    while (i < length && text[i] >= '0' && text[i] <= '9')
+        ++i;
     if (i < length && text[i] == '.') {
         ++i;
         if (i >= length || text[i] < '0' || text[i] > '9') return false;
-        while (i < length && text[i] >= '0' && text[i] <= '9') ++i;
+        while (i < length && text[i] >= '0' && text[i] <= '9')
+            ++i;
     }
     if (i != length) return false;
     std::memcpy(out, text, length);

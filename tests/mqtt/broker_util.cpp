@@ -49,8 +49,7 @@ TestBroker::TestBroker(const std::string& folder, const std::string& extra) : fo
          << "persistence false\n"
          // Started as root, the broker would switch to its own user, who cannot read the
          // scratch folder.
-         << (geteuid() == 0 ? "user root\n" : "")
-         << extra;
+         << (geteuid() == 0 ? "user root\n" : "") << extra;
 }
 
 TestBroker::~TestBroker() {
@@ -174,7 +173,8 @@ struct Parser {
     const std::string& s;
     size_t i = 0;
     void Blank() {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+            ++i;
     }
     bool Literal(const char* word) {
         const std::string w(word);
@@ -211,11 +211,13 @@ struct Parser {
         if (i >= s.size() || !isdigit(static_cast<unsigned char>(s[i]))) return false;
         if (s[i] == '0' && i + 1 < s.size() && isdigit(static_cast<unsigned char>(s[i + 1])))
             return false;
-        while (i < s.size() && isdigit(static_cast<unsigned char>(s[i]))) ++i;
+        while (i < s.size() && isdigit(static_cast<unsigned char>(s[i])))
+            ++i;
         if (i < s.size() && s[i] == '.') {
             ++i;
             if (i >= s.size() || !isdigit(static_cast<unsigned char>(s[i]))) return false;
-            while (i < s.size() && isdigit(static_cast<unsigned char>(s[i]))) ++i;
+            while (i < s.size() && isdigit(static_cast<unsigned char>(s[i])))
+                ++i;
         }
         return i > start;
     }
@@ -269,11 +271,16 @@ struct Parser {
                 return false;
             }
         }
-        if (s[i] == '"') ok = String();
-        else if (s[i] == 't') ok = Literal("true");
-        else if (s[i] == 'f') ok = Literal("false");
-        else if (s[i] == 'n') ok = Literal("null");
-        else ok = Number();
+        if (s[i] == '"')
+            ok = String();
+        else if (s[i] == 't')
+            ok = Literal("true");
+        else if (s[i] == 'f')
+            ok = Literal("false");
+        else if (s[i] == 'n')
+            ok = Literal("null");
+        else
+            ok = Number();
         return ok;
     }
 };
@@ -297,6 +304,7 @@ std::string JsonMember(const std::string& text, const std::string& key) {
         end = text.find('"', start + 1);
         return end == std::string::npos ? "" : text.substr(start, end - start + 1);
     }
-    while (end < text.size() && text[end] != ',' && text[end] != '}') ++end;
+    while (end < text.size() && text[end] != ',' && text[end] != '}')
+        ++end;
     return text.substr(start, end - start);
 }

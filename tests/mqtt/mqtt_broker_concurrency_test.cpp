@@ -53,7 +53,8 @@ void FillDeviceList() {
     DEV_BeginSearch();
     RegisterCell* map = g_register_store.data();
     Reg_Set(map, 0, static_cast<uint16_t>(DEV_DISPLAY_TYPE_ID));
-    for (int k = 0; k < 6; ++k) Reg_Set(map, 2 + k, static_cast<uint16_t>(0x1111 * (k + 1)));
+    for (int k = 0; k < 6; ++k)
+        Reg_Set(map, 2 + k, static_cast<uint16_t>(0x1111 * (k + 1)));
     ASSERT_EQ(DEV_CreateDisplayGroup(1), 0);
     ASSERT_GE(DEV_AppendDevice(kCeltonUnit, DeviceTypeTable[DEV_TYPE_CELTON]), 0);
     ASSERT_GE(DEV_AppendDevice(kBrantUnit, DeviceTypeTable[DEV_TYPE_BRANT]), 0);
@@ -76,7 +77,8 @@ std::string ExpectedValues(const DeviceEntry& entry) {
         char field[64];
         LOG_FormatColumn(layout->columns[c], entry.registers.load(), field, sizeof field);
         const char* number = field;
-        while (*number == ' ') ++number;
+        while (*number == ' ')
+            ++number;
         text += ",\"" + std::string(layout->columns[c].name) + "\":" + number;
     }
     return text + "}";
@@ -95,8 +97,7 @@ class Tasks {
         master_ = std::thread([this] {
             uint16_t voltage = 3000;
             while (!stop_.load()) {
-                if (move_.load())
-                    Reg_Set(Entry(kCeltonUnit).registers.load(), 7, ++voltage);
+                if (move_.load()) Reg_Set(Entry(kCeltonUnit).registers.load(), 7, ++voltage);
                 MQTT_TakeValues();
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
@@ -137,7 +138,8 @@ std::string Topic(const std::string& device, const std::string& leaf) {
 
 size_t CountPrefix(const std::vector<ReceivedMessage>& messages, const std::string& prefix) {
     size_t n = 0;
-    for (const ReceivedMessage& m : messages) n += m.topic.rfind(prefix, 0) == 0 && !m.payload.empty();
+    for (const ReceivedMessage& m : messages)
+        n += m.topic.rfind(prefix, 0) == 0 && !m.payload.empty();
     return n;
 }
 
@@ -154,22 +156,25 @@ TEST(MqttBroker, PublishesStateAvailabilityDiscoveryEventsAndSurvivesBrokerResta
     Tasks tasks;
 
     // Status, then for every device with logged values its discovery, availability and state.
-    ASSERT_TRUE(listener.WaitFor([&] { return listener.Last("test/site/status") == "online"; }, 10));
+    ASSERT_TRUE(
+        listener.WaitFor([&] { return listener.Last("test/site/status") == "online"; }, 10));
     ASSERT_TRUE(listener.WaitFor(
         [&] { return !listener.Last(Topic("BrantelV2_6", "state")).empty(); }, 10));
     int columns = 0;
     for (int32_t i = 0; i < g_device_list.device_count.load(); ++i)
         columns += g_device_list.entries[i].type.load()->log_columns->column_count;
     ASSERT_TRUE(listener.WaitFor(
-        [&] { return CountPrefix(listener.Messages(), "homeassistant/sensor/") >= size_t(columns); },
+        [&] {
+            return CountPrefix(listener.Messages(), "homeassistant/sensor/") >= size_t(columns);
+        },
         10));
     size_t discovery = 0;
     for (const ReceivedMessage& m : listener.Messages()) {
         if (m.topic.rfind("homeassistant/sensor/", 0) != 0) continue;
         ++discovery;
         EXPECT_TRUE(IsValidJson(m.payload)) << m.payload;
-        for (const char* key : {"name", "unique_id", "state_topic", "availability", "value_template",
-                                "device"})
+        for (const char* key :
+             {"name", "unique_id", "state_topic", "availability", "value_template", "device"})
             EXPECT_NE(JsonMember(m.payload, key), "") << key << " in " << m.payload;
         if (m.topic.find("Celton_3_VOLTAGE") != std::string::npos) {
             EXPECT_EQ(JsonMember(m.payload, "device_class"), "\"voltage\"");
@@ -194,7 +199,9 @@ TEST(MqttBroker, PublishesStateAvailabilityDiscoveryEventsAndSurvivesBrokerResta
     tasks.Hold();
     const DeviceEntry& celton = Entry(kCeltonUnit);
     EXPECT_TRUE(listener.WaitFor(
-        [&] { return ValuesOf(listener.Last(Topic("Celton_3", "state"))) == ExpectedValues(celton); },
+        [&] {
+            return ValuesOf(listener.Last(Topic("Celton_3", "state"))) == ExpectedValues(celton);
+        },
         5))
         << listener.Last(Topic("Celton_3", "state")) << " against " << ExpectedValues(celton);
     for (const std::string& state : {listener.Last(Topic("Celton_3", "state"))})
@@ -210,8 +217,8 @@ TEST(MqttBroker, PublishesStateAvailabilityDiscoveryEventsAndSurvivesBrokerResta
     g_name_generation.store(1);
     EXPECT_TRUE(listener.WaitFor(
         [&] {
-            const std::string config = listener.Last(
-                "homeassistant/sensor/test_site/Brantel_5_MODE/config");
+            const std::string config =
+                listener.Last("homeassistant/sensor/test_site/Brantel_5_MODE/config");
             return config.find("\"name\":\"Brant renamed:5\"") != std::string::npos;
         },
         5));
@@ -301,7 +308,8 @@ TEST(MqttBroker, CommandsOnlyWithWritesOnAndOnlyWhatAButtonWrites) {
         {Topic("Brantel_5", "set"), "{\"mode\":\"ON\""},
     };
     listener.Clear();
-    for (const auto& [topic, payload] : refused) listener.Publish(topic, payload);
+    for (const auto& [topic, payload] : refused)
+        listener.Publish(topic, payload);
     EXPECT_TRUE(listener.WaitFor([&] { return listener.On("test/site/errors").size() == 5; }, 5));
     for (const ReceivedMessage& error : listener.On("test/site/errors"))
         EXPECT_TRUE(IsValidJson(error.payload)) << error.payload;
@@ -310,7 +318,8 @@ TEST(MqttBroker, CommandsOnlyWithWritesOnAndOnlyWhatAButtonWrites) {
 
     // A burst: at most 10 in a second go through, every other one is refused.
     listener.Clear();
-    for (int i = 0; i < 100; ++i) listener.Publish(Topic("Brantel_5", "set"), "{\"mode\":\"OFF\"}");
+    for (int i = 0; i < 100; ++i)
+        listener.Publish(Topic("Brantel_5", "set"), "{\"mode\":\"OFF\"}");
     EXPECT_TRUE(listener.WaitFor(
         [&] { return listener.On("test/site/errors").size() + (Writes().size() - 2) == 100; }, 10));
     EXPECT_LE(Writes().size() - 2, 10u);
@@ -331,7 +340,8 @@ TEST(MqttBroker, WritesOffRefusesEveryCommand) {
     }
     ASSERT_EQ(MQTT_Start(Config(broker, false), {RecordWrite, Name}), 0);
     Tasks tasks;
-    ASSERT_TRUE(listener.WaitFor([&] { return listener.Last("test/site/status") == "online"; }, 10));
+    ASSERT_TRUE(
+        listener.WaitFor([&] { return listener.Last("test/site/status") == "online"; }, 10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // subscribed after the connect
     listener.Publish(Topic("Brantel_5", "set"), "{\"mode\":\"ON\"}");
     ASSERT_TRUE(listener.WaitFor([&] { return !listener.On("test/site/errors").empty(); }, 5));
@@ -347,7 +357,8 @@ TEST(MqttBroker, TlsConnectsWithTheCertificateAuthorityAndRefusesWithoutIt) {
     ScratchFolder folder("veltra-mqtt-tls");
     const std::string dir = folder.Path();
     const std::string make =
-        "cd '" + dir + "' && "
+        "cd '" + dir +
+        "' && "
         "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 2 "
         "-subj /CN=veltra-test-ca >/dev/null 2>&1 && "
         "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr "
@@ -356,15 +367,16 @@ TEST(MqttBroker, TlsConnectsWithTheCertificateAuthorityAndRefusesWithoutIt) {
         "openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial "
         "-out server.crt -days 2 -extfile san.ext >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0) GTEST_SKIP() << "openssl could not make certificates";
-    TestBroker broker(dir, "cafile " + dir + "/ca.crt\ncertfile " + dir +
-                               "/server.crt\nkeyfile " + dir + "/server.key\n");
+    TestBroker broker(dir, "cafile " + dir + "/ca.crt\ncertfile " + dir + "/server.crt\nkeyfile " +
+                               dir + "/server.key\n");
     ASSERT_TRUE(broker.Start());
     FillDeviceList();
     Tasks tasks;
 
     MqttConfig config;
     std::string error;
-    ASSERT_TRUE(MQTT_ParseUrl("mqtts://127.0.0.1:" + std::to_string(broker.port()), &config, &error));
+    ASSERT_TRUE(
+        MQTT_ParseUrl("mqtts://127.0.0.1:" + std::to_string(broker.port()), &config, &error));
     config.prefix = kPrefix;
     const uint64_t before = MQTT_Counters().connects;
     ASSERT_EQ(MQTT_Start(config, {RecordWrite, Name}), 0); // no CAFILE: the system's authorities

@@ -149,7 +149,8 @@ TEST(MqttProgram, BrokerSeesTheLogsValuesAvailabilityEventsAndSwitchCommands) {
     for (const ReceivedMessage& m : listener.Messages()) {
         if (m.topic.size() < 6 || m.topic.compare(m.topic.size() - 6, 6, "/state") != 0) continue;
         EXPECT_TRUE(IsValidJson(m.payload)) << m.payload;
-        const std::string device = m.topic.substr(prefix.size() + 1, m.topic.size() - prefix.size() - 7);
+        const std::string device =
+            m.topic.substr(prefix.size() + 1, m.topic.size() - prefix.size() - 7);
         const std::string unit = device.substr(device.rfind('_') + 1);
         states[unit].insert(m.payload.substr(m.payload.find(',')));
     }
@@ -205,7 +206,8 @@ TEST(MqttProgram, BrokerSeesTheLogsValuesAvailabilityEventsAndSwitchCommands) {
     EXPECT_LE(took.count(), 2500) << "the read-back after the write is published at once";
     // A burst of the same command: at most 10 in the second go through, the others are refused.
     listener.Clear();
-    for (int i = 0; i < 100; ++i) listener.Publish(brant + "/set", "{\"mode\":\"ON\"}");
+    for (int i = 0; i < 100; ++i)
+        listener.Publish(brant + "/set", "{\"mode\":\"ON\"}");
     EXPECT_TRUE(listener.WaitFor([&] { return listener.On(prefix + "/errors").size() >= 90; }, 10));
     listener.Publish(prefix + "/Celton_3/set", "{\"mode\":\"ON\"}");
     listener.Publish(brant + "/set", "{\"mode\":\"ON\"");

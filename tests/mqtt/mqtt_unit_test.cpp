@@ -155,8 +155,8 @@ TEST(MqttJson, WriterEscapesAndNeverSendsACutText) {
 
 TEST(MqttJson, OnlyTheModeCommandIsAccepted) {
     char mode[8];
-    const char* accepted[] = {"{\"mode\":\"ON\"}", " { \"mode\" : \"AUTO\" } \n", "{\"mode\":\"OFF\"}",
-                              "{\"mode\":\"MAYBE\"}"};
+    const char* accepted[] = {"{\"mode\":\"ON\"}", " { \"mode\" : \"AUTO\" } \n",
+                              "{\"mode\":\"OFF\"}", "{\"mode\":\"MAYBE\"}"};
     for (const char* text : accepted)
         EXPECT_TRUE(JSON_ParseModeCommand(text, std::strlen(text), mode, sizeof mode)) << text;
     EXPECT_TRUE(JSON_ParseModeCommand("{\"mode\":\"ON\"}", 13, mode, sizeof mode));
@@ -185,8 +185,8 @@ TEST(MqttJson, OnlyTheModeCommandIsAccepted) {
 }
 
 TEST(MqttColumns, EveryLogColumnHasItsHomeAssistantEntry) {
-    const std::set<std::string> classes = {"voltage", "current", "power",  "battery",
-                                           "temperature", "energy", "duration"};
+    const std::set<std::string> classes = {"voltage",     "current", "power",   "battery",
+                                           "temperature", "energy",  "duration"};
     for (const DeviceType* type : DeviceTypeTable) {
         ASSERT_NE(type, nullptr);
         const LogLayout* layout = type->log_columns;
