@@ -62,6 +62,7 @@ struct PendingWrite {
     uint32_t sequence;
 };
 std::array<PendingWrite, MASTER_WRITE_FIFO_SIZE> g_writes;
+std::atomic<Master_CycleHook> g_cycle_hook{nullptr};
 int g_write_first = 0;
 int g_write_count = 0;
 
@@ -239,6 +240,8 @@ void ServeWrites() {
         if (APP_StopRequested()) return;
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(chunk.index)];
         ReadChunk(entry, write.unit_id, chunk.first, chunk.count);
+        // A listener hears of the device's answer now, not at the end of the cycle.
+        if (Master_CycleHook hook = g_cycle_hook.load(std::memory_order_acquire)) hook();
         Pause();
     }
 }
@@ -458,6 +461,11 @@ void Master_PollAll() {
         const DeviceType* type = entry.type.load(std::memory_order_relaxed);
         if (type != nullptr) PollBlock(entry, unit_id, 0, type->poll_count);
     }
+    if (Master_CycleHook hook = g_cycle_hook.load(std::memory_order_acquire)) hook();
+}
+
+void Master_SetCycleHook(Master_CycleHook hook) {
+    g_cycle_hook.store(hook, std::memory_order_release);
 }
 
 int32_t Master_PollDisplayGroup(int32_t unit_id, int32_t first) {

@@ -7,6 +7,10 @@
 // write and around every read of the history page; no handle stays open between them.
 #pragma once
 
+#include "devices/device_types.h"
+#include "devices/reg_access.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +29,12 @@ int LOG_Init();
 // first successful LOG_Init and when the line cannot be written (nothing is printed: the caller
 // reports it). After a line is written the line-added hook is called.
 int LOG_Put();
+
+// One column's field as a data line holds it (without its ";"): the register read with the
+// column's type, the offset added, divided and printed with the column's format. A missing
+// window reads as 0. Returns the length, or -1 (buffer emptied) when it does not fit.
+int LOG_FormatColumn(const LogColumn& column, const RegisterCell* window, char* buffer,
+                     size_t size);
 
 // The current file's path (empty before the first LOG_Init).
 std::string LOG_Path();

@@ -61,11 +61,12 @@ __attribute__((format(printf, 2, 3))) void Append(LineBuffer* line, const char* 
 
 // The column formats come from the device tables, so they cannot be checked at compile time;
 // the tables' test checks that each one takes the argument given here.
-void AppendColumn(LineBuffer* line, const char* format, ...) {
+int FormatColumn(char* buffer, size_t size, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    AppendV(line, format, args);
+    const int written = std::vsnprintf(buffer, size, format, args);
     va_end(args);
+    return written;
 }
 
 // Text fields of the device records are fixed arrays; never read past them.
@@ -131,23 +132,42 @@ void BuildDataLine(LineBuffer* line) {
         if (layout == nullptr) continue;
         const RegisterCell* window = entry.registers.load(std::memory_order_relaxed);
         for (int32_t c = 0; c < layout->column_count; ++c) {
-            const LogColumn& column = layout->columns[c];
-            // The low 32 bits of the value, offset with wrap-around like the 32-bit sum it is.
-            const int64_t raw =
-                window != nullptr ? Reg_GetValue(column.reg, column.register_type, window) : 0;
-            const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(raw) +
-                                                       static_cast<uint32_t>(column.offset));
-            if (column.divisor == 1) {
-                AppendColumn(line, column.format, value);
-            } else {
-                const float scaled = static_cast<float>(value) / static_cast<float>(column.divisor);
-                AppendColumn(line, column.format, static_cast<double>(scaled));
+            char field[64];
+            if (LOG_FormatColumn(layout->columns[c], window, field, sizeof field) < 0) {
+                line->overflow = true;
+                return;
             }
-            Append(line, ";");
+            Append(line, "%s;", field);
         }
     }
     Append(line, "\r\n");
 }
+
+} // namespace
+
+int LOG_FormatColumn(const LogColumn& column, const RegisterCell* window, char* buffer,
+                     size_t size) {
+    if (buffer == nullptr || size == 0) return -1;
+    // The low 32 bits of the value, offset with wrap-around like the 32-bit sum it is.
+    const int64_t raw =
+        window != nullptr ? Reg_GetValue(column.reg, column.register_type, window) : 0;
+    const int32_t value =
+        static_cast<int32_t>(static_cast<uint32_t>(raw) + static_cast<uint32_t>(column.offset));
+    int written;
+    if (column.divisor == 1) {
+        written = FormatColumn(buffer, size, column.format, value);
+    } else {
+        const float scaled = static_cast<float>(value) / static_cast<float>(column.divisor);
+        written = FormatColumn(buffer, size, column.format, static_cast<double>(scaled));
+    }
+    if (written < 0 || static_cast<size_t>(written) >= size) {
+        buffer[0] = '\0';
+        return -1;
+    }
+    return written;
+}
+
+namespace {
 
 // Writes all bytes, going on after a short write; false on an error.
 bool WriteAll(int fd, const char* data, size_t length) {

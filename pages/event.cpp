@@ -21,14 +21,17 @@ struct BitText {
     uint32_t bit;
     const char* format;
     int second_text;
+    const char* alarm; // the alarm's name for listeners, in English whatever the language
 };
 constexpr BitText kBitTexts[] = {
-    {EVENT_OVP, "%s OVP %s %s", EVENT_TEXT_ALARM},
-    {EVENT_LVP, "%s LVP %s %s", EVENT_TEXT_ALARM},
-    {EVENT_MODBUS, "%s Modbus %s %s", EVENT_TEXT_ALARM},
-    {EVENT_TEMPERATURE_1, "%s Temperature %s %s", EVENT_TEXT_TEMPERATURE_1},
-    {EVENT_TEMPERATURE_4, "%s Temperature %s %s", EVENT_TEXT_TEMPERATURE_4},
+    {EVENT_OVP, "%s OVP %s %s", EVENT_TEXT_ALARM, "OVP"},
+    {EVENT_LVP, "%s LVP %s %s", EVENT_TEXT_ALARM, "LVP"},
+    {EVENT_MODBUS, "%s Modbus %s %s", EVENT_TEXT_ALARM, "Modbus"},
+    {EVENT_TEMPERATURE_1, "%s Temperature %s %s", EVENT_TEXT_TEMPERATURE_1, "Temperature 1"},
+    {EVENT_TEMPERATURE_4, "%s Temperature %s %s", EVENT_TEXT_TEMPERATURE_4, "Temperature 4"},
 };
+
+Event_ReportHook g_report_hook = nullptr; // GUI task only
 
 // One pair per list index (the list's whole size, so no index falls outside).
 std::array<AlarmState, DEV_LIST_SIZE> g_states;
@@ -160,7 +163,12 @@ void Event_Report(bool came, uint32_t bits, int32_t index) {
         std::snprintf(line, sizeof line, text.format, name, Text(text.second_text), change);
         INFO_AddLine(line);
         DBG_Printf("%s\n", line);
+        if (g_report_hook != nullptr) g_report_hook(index, text.alarm, came);
     }
+}
+
+void Event_SetReportHook(Event_ReportHook hook) {
+    g_report_hook = hook;
 }
 
 const AlarmState* Event_State(int32_t index) {

@@ -55,6 +55,12 @@ void Event_Compare(const DeviceEntry& entry, int32_t index);
 // One line per bit of `bits`, in the order above, for the device at list index `index`.
 void Event_Report(bool came, uint32_t bits, int32_t index);
 
+// Called on the GUI task for every line Event_Report forms: the list index, the alarm's name
+// in English ("OVP", "LVP", "Modbus", "Temperature 1", "Temperature 4") and whether it came.
+// For listeners beside the display (the application installs them); nullptr removes it.
+using Event_ReportHook = void (*)(int32_t index, const char* alarm, bool came);
+void Event_SetReportHook(Event_ReportHook hook);
+
 // The words of a list index (nullptr beyond the list); for tests.
 const AlarmState* Event_State(int32_t index);
 // Forgets every word, as at start.

@@ -6,6 +6,7 @@
 #include "config/ini.h"
 #include "config/settings.h"
 #include "gui/host/host.h"
+#include "mqtt/mqtt_config.h"
 #include "pages/connect.h"
 #include "web/web.h"
 
@@ -37,6 +38,7 @@ constexpr const char* kWebControlKey = "CONTROL";
 std::string g_gateway_address; // set before the tasks start, only read afterwards
 bool g_web_on = false;         // the browser view's settings, set by CMDLINE_Apply
 WEB_Options g_web;
+MqttConfig g_mqtt_config;      // the same
 
 bool IsDigits(const std::string& text) {
     if (text.empty()) return false;
@@ -119,6 +121,13 @@ void TakeValue(CmdlineOptions* options, const std::string& name, const std::stri
         options->web = value;
         return;
     }
+    if (name == "--mqtt") {
+        MqttConfig checked;
+        std::string error;
+        if (!MQTT_ParseUrl(value, &checked, &error)) return Bad(options, "invalid --mqtt: " + error);
+        options->mqtt_url = value;
+        return;
+    }
     // --scale
     if (!ParseNumber(value, 1, HOST_SCALE_MAX, &options->scale))
         return Bad(options, "invalid --scale '" + value + "': expected 1, 2, 3 or 4");
@@ -126,7 +135,7 @@ void TakeValue(CmdlineOptions* options, const std::string& name, const std::stri
 
 bool TakesValue(const std::string& name) {
     return name == "--gateway" || name == "--data-dir" || name == "--language" ||
-           name == "--scale" || name == "--web";
+           name == "--scale" || name == "--web" || name == "--mqtt";
 }
 
 // The window's scale when the command line gave none: the settings' value, 1 when missing.
@@ -243,6 +252,9 @@ std::string CMDLINE_HelpText() {
            "                            WEB; CONTROL=1 there lets the page press)\n"
            "  --web-url                 print the browser view's address with its token and\n"
            "                            end\n"
+           "  --mqtt URL                publish the logged values to an MQTT broker,\n"
+           "                            mqtt://HOST[:PORT] or mqtts://HOST[:PORT] (also BROKER\n"
+           "                            in section MQTT of config.ini)\n"
            "  -h, --help                show this help and end\n"
            "  --version                 show the version and end\n"
            "\n"
@@ -289,6 +301,12 @@ int CMDLINE_Apply(const CmdlineOptions& options) {
         INI_GetLong(kAutoConnectSection, kAutoConnectKey, 0, settings.c_str()) == 1;
     g_web = WEB_Options{};
     g_web_on = WebSettings(options, &g_web);
+    // A broken MQTT setup is reported and leaves MQTT off; the display and the log go on.
+    std::string mqtt_error;
+    if (!MQTT_LoadConfig(settings, options.mqtt_url, &g_mqtt_config, &mqtt_error)) {
+        std::fprintf(stderr, "%s: MQTT stays off: %s\n", kProgram, mqtt_error.c_str());
+        g_mqtt_config = MqttConfig{};
+    }
     HOST_ForceHeadless(options.no_window);
     CONNECT_SetAutoConnect(auto_connect || options.no_window, options.no_window);
     return 0;
@@ -331,4 +349,8 @@ void CMDLINE_StartWeb() {
 
 const char* CMDLINE_GatewayAddress() {
     return g_gateway_address.c_str();
+}
+
+const MqttConfig& CMDLINE_MqttConfig() {
+    return g_mqtt_config;
 }

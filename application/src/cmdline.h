@@ -5,6 +5,8 @@
 // modules that use them, before the tasks start.
 #pragma once
 
+#include "mqtt/mqtt_config.h"
+
 #include <string>
 
 constexpr int CMDLINE_EXIT_USAGE = 2;     // a bad command line
@@ -29,6 +31,7 @@ struct CmdlineOptions {
     bool no_window = false;      // --no-window
     std::string web;             // --web [ADDRESS:]PORT, checked; empty when not given
     bool web_url = false;        // --web-url: print the browser view's address and end
+    std::string mqtt_url;        // --mqtt: mqtt://HOST[:PORT] or mqtts://...; empty when not given
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument or
@@ -58,6 +61,8 @@ int CMDLINE_Start(int argc, const char* const* argv);
 // page's address. A failure is printed and the program goes on without it. Called after the
 // host and the data folder are set up; WEB_Stop ends it.
 void CMDLINE_StartWeb();
+// The MQTT settings: --mqtt or section MQTT of the settings file (enabled false when none).
+const MqttConfig& CMDLINE_MqttConfig();
 
 // The address given with --gateway ("" when none), for the connect page and unattended runs.
 const char* CMDLINE_GatewayAddress();

@@ -15,6 +15,7 @@
 #include "gui/toolkit/wm/wm.h"
 #include "gui/toolkit/lang/gui_lang.h"
 #include "log/log.h"
+#include "mqtt/mqtt.h"
 #include "pages/event.h"
 #include "pages/history.h"
 #include "pages/mainscreen.h"
@@ -55,6 +56,12 @@ bool ReadClock(ClockBytes* clock) {
     return true;
 }
 
+// Once a second: the alarm words, and the shown names for the MQTT publisher (when it runs).
+void CheckEvents() {
+    Event_Check();
+    MQTT_TakeNames();
+}
+
 void RealSleep(int ms) {
     APP_SleepMs(ms);
 }
@@ -67,7 +74,7 @@ const GuiLoopActions kLoopActions = {
     MAINSCREEN_SelectedPage,
     MAINSCREEN_SendPageMessage,
     DEV_UpdateAll,
-    Event_Check,
+    CheckEvents,
     GUITASK_ResetAfterLoss,
     ExecGui,
 };

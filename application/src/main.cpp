@@ -12,8 +12,11 @@
 #include "elements/status.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/lang/gui_lang.h"
+#include "mqtt/mqtt.h"
+#include "pages/event.h"
 #include "pages/info.h"
 #include "web/web.h"
+#include "pages/mainscreen.h"
 
 #include <csignal>
 #include <cstdio>
@@ -29,6 +32,9 @@ void OnStopSignal(int) {
 // They take the toolkit lock and do nothing before the main screen has made their windows.
 const MB_UiHooks kSearchUi = {STATUS_Show,  STATUS_Hide,   STATUS_SetText,
                               INFO_AddLine, INFO_SetTitle, GUI_Lang_GetText};
+
+// The MQTT publisher writes through the button's path and names devices as their tiles do.
+const MqttHooks kMqttHooks = {Master_PostWrite, MAINSCREEN_DeviceName};
 
 void InstallStopSignals() {
     struct sigaction action {};
@@ -57,6 +63,12 @@ int main(int argc, char** argv) {
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
     MB_SetUiHooks(&kSearchUi);
     CMDLINE_StartWeb(); // only when asked for
+    // Off unless a broker is configured: then the master task hands it each cycle's values
+    // and the GUI task its alarm lines.
+    if (CMDLINE_MqttConfig().enabled && MQTT_Start(CMDLINE_MqttConfig(), kMqttHooks) == 0) {
+        Master_SetCycleHook(MQTT_TakeValues);
+        Event_SetReportHook(MQTT_TakeEvent);
+    }
 
     std::thread gui_task(GUITASK_Main);
     std::thread connection_task(GatewayTask);
@@ -69,6 +81,7 @@ int main(int argc, char** argv) {
     connection_task.join();
     master_task.join();
     WEB_Stop();
+    MQTT_Stop();
     HOST_Exit();
     return 0;
 }

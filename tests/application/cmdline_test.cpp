@@ -82,6 +82,9 @@ TEST(Cmdline, EveryOptionInBothFormsAndTheLastRepeatCounts) {
     EXPECT_TRUE(flags.auto_connect);
     EXPECT_TRUE(flags.no_window);
 
+    EXPECT_EQ(options.mqtt_url, "");
+    EXPECT_EQ(Parse({"--mqtt", "mqtts://broker:8884"}).mqtt_url, "mqtts://broker:8884");
+
     const CmdlineOptions plain = Parse({"--gateway=255.255.255.255", "--language=en"});
     EXPECT_EQ(plain.gateway_address, "255.255.255.255");
     EXPECT_EQ(plain.gateway_port, "");
@@ -125,6 +128,8 @@ TEST(Cmdline, BadCommandLinesGiveOneLineNamingTheProblem) {
         {{"--web", "1.2.3:80"}, "--web: invalid address"},
         {{"--web=host.local:80"}, "--web: invalid address"},
         {{"--web-url=1"}, "unknown option '--web-url=1'"},
+        {{"--mqtt", "http://broker"}, "invalid --mqtt"},
+        {{"--mqtt", "mqtt://broker:0"}, "invalid --mqtt"},
         // The first error is reported even after --help.
         {{"--help", "--bogus"}, "unknown option '--bogus'"},
     };
@@ -143,8 +148,9 @@ TEST(Cmdline, HelpListsEveryOptionAndStartEndsWithTheRightCodes) {
     const std::string help = CMDLINE_HelpText();
     for (const char* option :
          {"--gateway ADDRESS[:PORT]", "--data-dir DIR", "--language en|de", "--scale N",
-          "--auto-connect", "--no-window", "--web [ADDRESS:]PORT", "--web-url", "--help",
-          "--version", "VELTRA_HOST", "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT", "APPDATA"})
+          "--auto-connect", "--no-window", "--web [ADDRESS:]PORT", "--web-url", "--mqtt URL",
+          "--help", "--version", "VELTRA_HOST", "VELTRA_NO_MESSAGE_BOX", "VELTRA_GATEWAY_PORT",
+          "APPDATA"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_EQ(CMDLINE_VersionText().rfind("veltra-desktop 1.", 0), 0u);
 
