@@ -568,6 +568,8 @@ TEST(GatewaySimOptions, ParsesTheCommandLine) {
         {"x", "--port"},
         {"x", "--delay", "x"},
         {"x", "--scenario", ""},
+        {"x", "--start", "25:00"},
+        {"x", "--start"},
     };
     for (const auto& args : bad) {
         SimOptions o;
@@ -588,6 +590,39 @@ TEST(GatewaySimOptions, ParsesTheCommandLine) {
     EXPECT_EQ(SIMOPT_FindScenario(ScenarioPath("wide").c_str(), nullptr, path, sizeof path), 0);
     EXPECT_EQ(SIMOPT_FindScenario("no-such-scenario", nullptr, path, sizeof path), -1);
     EXPECT_EQ(SIMOPT_FindScenario("../etc/full", nullptr, path, sizeof path), -1);
+}
+
+// The simulated day starts where --start puts it, whatever the host's hour: with a date at
+// that very moment, without one at that time of the host's day.
+TEST(GatewaySimOptions, StartTimeIsFixedWhateverTheHostsHour) {
+    SimStart start;
+    for (const char* bad : {"8:00", "24:00", "12:60", "12:00:60", "12:00x", "", "2026-06-15",
+                            "2026-06-15T", "2026-02-29T08:00", "2026-13-01T00:00",
+                            "1999-01-01T00:00", "2026-06-15x08:00", "2026-6-15T08:00"}) {
+        EXPECT_FALSE(SIMOPT_ParseStart(bad, &start)) << bad;
+    }
+    EXPECT_FALSE(start.set) << "a bad value leaves the start as it was";
+
+    const double three = TodayAt(3) + 0.25, fifteen = TodayAt(15) + 0.75;
+    ASSERT_TRUE(SIMOPT_ParseStart("08:30", &start));
+    EXPECT_FALSE(start.has_date);
+    EXPECT_EQ(SIMOPT_StartTime(start, three), TodayAt(8) + 30 * 60);
+    EXPECT_EQ(SIMOPT_StartTime(start, fifteen), TodayAt(8) + 30 * 60);
+
+    ASSERT_TRUE(SIMOPT_ParseStart("2028-02-29 23:59:58", &start));
+    struct tm local {};
+    local.tm_year = 128, local.tm_mon = 1, local.tm_mday = 29;
+    local.tm_hour = 23, local.tm_min = 59, local.tm_sec = 58, local.tm_isdst = -1;
+    const double leap_day = static_cast<double>(mktime(&local));
+    EXPECT_EQ(SIMOPT_StartTime(start, three), leap_day);
+    EXPECT_EQ(SIMOPT_StartTime(start, fifteen + 40 * 86400), leap_day);
+
+    SimOptions options;
+    const char* argv[] = {"gateway-sim", "--start=12:05:09"};
+    char error[200] = "";
+    ASSERT_EQ(SIMOPT_Parse(2, const_cast<char**>(argv), &options, error, sizeof error), 0) << error;
+    EXPECT_EQ(SIMOPT_StartTime(options.start, three), TodayAt(12) + 5 * 60 + 9);
+    EXPECT_EQ(SIMOPT_StartTime(SimOptions{}.start, fifteen), fifteen) << "the host's time";
 }
 
 } // namespace

@@ -297,6 +297,34 @@ TEST(GatewaySimProcess, ClockRunsOneMinutePerSecondAtSpeedSixty) {
     EXPECT_GE(advanced, 60);
 }
 
+// --start sets the display unit's clock and the simulated world with it: the sun shines at the
+// simulated noon and not at the simulated midnight, whatever the host's hour.
+TEST(GatewaySimProcess, StartSetsTheClockAndTheDay) {
+    uint16_t clock[12] = {};
+    uint16_t solar_watts[2] = {};
+    {
+        Simulator noon({"--start", "2026-06-15T12:34:56"});
+        ASSERT_GT(noon.port(), 0) << noon.ready_line();
+        Client client(noon.port());
+        ASSERT_EQ(client.Read(1, 144, 12, clock), 12);
+        // A few seconds may have passed on a busy host.
+        const int seconds = (clock[0] & 0xFF) * 3600 + (clock[0] >> 8) * 60 + clock[1];
+        EXPECT_GE(seconds, 12 * 3600 + 34 * 60 + 56);
+        EXPECT_LE(seconds, 12 * 3600 + 35 * 60 + 26);
+        EXPECT_EQ(clock[10] >> 8, 6);
+        EXPECT_EQ(clock[11], 15 | (26 << 8));
+        ASSERT_EQ(client.Read(1, 2020, 2, solar_watts), 2);
+        EXPECT_NE(solar_watts[0] | solar_watts[1], 0) << "no sun at noon";
+    }
+    Simulator midnight({"--start", "2026-06-15T00:00"});
+    ASSERT_GT(midnight.port(), 0) << midnight.ready_line();
+    Client client(midnight.port());
+    ASSERT_EQ(client.Read(1, 144, 1, clock), 1);
+    EXPECT_EQ(clock[0], 0);
+    ASSERT_EQ(client.Read(1, 2020, 2, solar_watts), 2);
+    EXPECT_EQ(solar_watts[0] | solar_watts[1], 0) << "sun at midnight";
+}
+
 TEST(GatewaySimProcess, DropClosesTheConnectionAfterNRequestsAndTheNextClientIsServed) {
     Simulator sim({"--drop-after", "3"});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
@@ -462,10 +490,10 @@ TEST(GatewaySimProcess, BadArgumentsAndHelp) {
     while (fgets(buffer, sizeof buffer, out) != nullptr)
         text += buffer;
     EXPECT_EQ(pclose(out), 0);
-    for (const char* word : {"--listen", "--port", "--scenario", "--clock-speed", "--drop-after",
-                             "--split", "--silent", "--late", "--wrong-tid", "--junk", "--twice",
-                             "--bad-protocol", "--wrong-unit", "--length-zero", "--length-long",
-                             "--exception", "--alarm", "listening on"}) {
+    for (const char* word : {"--listen", "--port", "--scenario", "--clock-speed", "--start",
+                             "--drop-after", "--split", "--silent", "--late", "--wrong-tid",
+                             "--junk", "--twice", "--bad-protocol", "--wrong-unit", "--length-zero",
+                             "--length-long", "--exception", "--alarm", "listening on"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }
