@@ -46,7 +46,7 @@ struct SimulatorProcess {
                         const_cast<char*>("--port"),
                         const_cast<char*>("0"),
                         const_cast<char*>("--start"),
-                        const_cast<char*>("2026-06-15T08:00"),
+                        const_cast<char*>("2026-06-15T08:30"),
                         nullptr};
         if (posix_spawn(&pid, path, &actions, nullptr, argv, environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);

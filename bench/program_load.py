@@ -76,7 +76,7 @@ def start_simulator(build, scenario, log):
     binary = os.path.join(build, "tools", "gateway-sim", "gateway-sim")
     # A fixed start time: the same simulated day, and so the same load, at any hour.
     process = subprocess.Popen([binary, "--port", "0", "--scenario", scenario,
-                                "--start", "2026-06-15T08:00"],
+                                "--start", "2026-06-15T08:30"],
                                stdout=subprocess.PIPE, stderr=log)
     _started.append(process)
     line = b""

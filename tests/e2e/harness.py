@@ -94,7 +94,7 @@ def start_xvfb(fbdir=None):
 
 # The moment the simulated clock starts at unless the options give their own --start, so that a
 # run sees the same sun, loads and battery whatever the host's time of day.
-SIMULATOR_START = "2026-06-15T08:00"
+SIMULATOR_START = "2026-06-15T08:30"
 
 
 def start_simulator(build, options, err_path):
