@@ -41,8 +41,13 @@ struct SimulatorProcess {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-        char* argv[] = {const_cast<char*>(path), const_cast<char*>("--port"),
-                        const_cast<char*>("0"), nullptr};
+        // A fixed start time: the same simulated day at any hour.
+        char* argv[] = {const_cast<char*>(path),
+                        const_cast<char*>("--port"),
+                        const_cast<char*>("0"),
+                        const_cast<char*>("--start"),
+                        const_cast<char*>("2026-06-15T08:30"),
+                        nullptr};
         if (posix_spawn(&pid, path, &actions, nullptr, argv, environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(pipe_fds[1]);

@@ -78,7 +78,9 @@ def start_xvfb(fbdir):
 
 def start_simulator(build, scenario, log):
     binary = os.path.join(build, "tools", "gateway-sim", "gateway-sim")
-    process = subprocess.Popen([binary, "--port", "0", "--scenario", scenario],
+    # A fixed start time: the same simulated day, and so the same load, at any hour.
+    process = subprocess.Popen([binary, "--port", "0", "--scenario", scenario,
+                                "--start", "2026-06-15T08:30"],
                                stdout=subprocess.PIPE, stderr=log)
     _started.append(process)
     line = b""

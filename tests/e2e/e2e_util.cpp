@@ -72,6 +72,23 @@ std::string ColumnName(const std::string& header) {
     return colon == std::string::npos ? header : header.substr(colon + 1);
 }
 
+// The lowest and highest of the display unit's readings of one value over some log lines.
+struct HomeSpan {
+    double low = NAN, high = NAN;
+    void Add(const std::string& field) {
+        double value = 0;
+        // 0 is a register not read yet.
+        if (!ToNumber(field, &value) || value == 0.0) return;
+        low = std::isnan(low) ? value : std::min(low, value);
+        high = std::isnan(high) ? value : std::max(high, value);
+    }
+    // True as well when there is nothing to compare with.
+    bool Holds(double value, double slack) const {
+        return std::isnan(low) || (value >= low - slack && value <= high + slack);
+    }
+    std::string Text() const { return std::to_string(low) + " to " + std::to_string(high); }
+};
+
 } // namespace
 
 fs::path ProgramPath() {
@@ -382,10 +399,22 @@ std::vector<std::string> CheckRow(const CsvLog& log, size_t row) {
     std::vector<std::string> problems;
     if (row >= log.rows.size()) return {"no such row"};
     const std::vector<std::string>& fields = log.rows[row];
-    double home_voltage = NAN, home_soc = NAN;
-    for (size_t i = 1; i < fields.size() && i < log.names.size(); ++i) {
-        if (log.names[i] == "Home:VOLTAGE") ToNumber(fields[i], &home_voltage);
-        if (log.names[i] == "Home:SOC") ToNumber(fields[i], &home_soc);
+    // A line holds each device's value from its own read: the display unit is read first in a
+    // polling cycle, the other devices up to a cycle later, and a failed request leaves a value
+    // a cycle older. So a device's battery values lie within what the display unit read from
+    // two lines before to two lines after, and the last line, whose next display unit read is
+    // not logged, cannot be compared.
+    HomeSpan voltage, soc;
+    const bool bracketed = row + 1 < log.rows.size();
+    if (bracketed) {
+        const size_t first = row >= 2 ? row - 2 : 0;
+        const size_t last = std::min(log.rows.size() - 1, row + 2);
+        for (size_t r = first; r <= last; ++r) {
+            for (size_t i = 1; i < log.rows[r].size() && i < log.names.size(); ++i) {
+                if (log.names[i] == "Home:VOLTAGE") voltage.Add(log.rows[r][i]);
+                if (log.names[i] == "Home:SOC") soc.Add(log.rows[r][i]);
+            }
+        }
     }
     for (size_t i = 1; i < fields.size() && i < log.names.size(); ++i) {
         const std::string column = ColumnName(log.names[i]);
@@ -401,12 +430,10 @@ std::vector<std::string> CheckRow(const CsvLog& log, size_t row) {
             problems.push_back(where + " is outside " + std::to_string(low) + " to " +
                                std::to_string(high));
         // Every meter, protector and the display unit measure the one battery.
-        if (column == "VOLTAGE" && !std::isnan(home_voltage) &&
-            std::fabs(value - home_voltage) > 0.5)
-            problems.push_back(where + " differs from Home:VOLTAGE " +
-                               std::to_string(home_voltage));
-        if (column == "SOC" && !std::isnan(home_soc) && std::fabs(value - home_soc) > 8.0)
-            problems.push_back(where + " differs from Home:SOC " + std::to_string(home_soc));
+        if (column == "VOLTAGE" && !voltage.Holds(value, 0.5))
+            problems.push_back(where + " differs from Home:VOLTAGE " + voltage.Text());
+        if (column == "SOC" && !soc.Holds(value, 8.0))
+            problems.push_back(where + " differs from Home:SOC " + soc.Text());
     }
     return problems;
 }

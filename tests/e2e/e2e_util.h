@@ -105,9 +105,11 @@ CsvLog ReadCsv(const fs::path& path, bool allow_open_end);
 CsvLog ReadNewestLog(const ProgramSession& session);
 
 // Problems with the values of a row of the `full` scenario: a value outside what its column
-// can hold, or a battery voltage or state of charge that disagrees with the others (they all
-// measure the one battery). A value copied into another device's or register's place shows
-// here. A value of exactly 0 is a register not read yet and passes.
+// can hold, or a battery voltage or state of charge that disagrees with the display unit's
+// (they all measure the one battery; as the devices are read one after another, each is
+// compared with what the display unit read over the neighbouring rows, and the last row with
+// no later read to bracket it is not compared). A value copied into another device's or
+// register's place shows here. A value of exactly 0 is a register not read yet and passes.
 std::vector<std::string> CheckRow(const CsvLog& log, size_t row);
 
 } // namespace e2e

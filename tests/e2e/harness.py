@@ -92,11 +92,19 @@ def start_xvfb(fbdir=None):
     return process, ":" + text.decode().strip()
 
 
+# The moment the simulated clock starts at unless the options give their own --start, so that a
+# run sees the same sun, loads and battery whatever the host's time of day.
+SIMULATOR_START = "2026-06-15T08:30"
+
+
 def start_simulator(build, options, err_path):
-    """Starts gateway-sim with --port 0 and the options; returns (process, port)."""
+    """Starts gateway-sim with --port 0, the fixed start and the options; returns (process, port)."""
     binary = os.path.join(build, "tools", "gateway-sim", "gateway-sim")
+    options = list(options)
+    if not any(o == "--start" or o.startswith("--start=") for o in options):
+        options = ["--start", SIMULATOR_START] + options
     err = open(err_path, "ab")
-    process = subprocess.Popen([binary, "--port", "0"] + list(options),
+    process = subprocess.Popen([binary, "--port", "0"] + options,
                                stdout=subprocess.PIPE, stderr=err, preexec_fn=_die_with_parent)
     _started.append(process)
     line = b""

@@ -20,14 +20,14 @@ std::string ScenarioPath(const char* name) {
     return std::string(VELTRA_SOURCE_DIR) + "/tools/gateway-sim/scenarios/" + name + ".scn";
 }
 
-// Local time of today at the given hour, as simulated seconds.
-double TodayAt(int hour) {
-    time_t now = time(nullptr);
+// Local time at the given hour of one fixed day, as simulated seconds: clouds, loads and levels
+// follow the absolute time, so a fixed day gives the same values whenever the test runs.
+double DayAt(int hour) {
     struct tm local {};
-    localtime_r(&now, &local);
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 5;
+    local.tm_mday = 15;
     local.tm_hour = hour;
-    local.tm_min = 0;
-    local.tm_sec = 0;
     local.tm_isdst = -1;
     return static_cast<double>(mktime(&local));
 }
@@ -213,7 +213,7 @@ TEST(GatewaySimDevices, OneBatteryIsSeenAlikeByEveryDevice) {
     char error[300] = "";
     ASSERT_EQ(SCN_Load(ScenarioPath("full").c_str(), &s, error, sizeof error), 0) << error;
     for (int hour : {3, 12, 20}) {
-        Bus bus(s, TodayAt(hour));
+        Bus bus(s, DayAt(hour));
         for (const SimDevice& d : bus.devices)
             EXPECT_EQ(d.regs[0], d.config->type_id);
 
@@ -256,7 +256,7 @@ TEST(GatewaySimDevices, OneBatteryIsSeenAlikeByEveryDevice) {
 }
 
 TEST(GatewaySimDevices, DisplayUnitMapHasIdentityClockAddressAndThresholds) {
-    const double at = TodayAt(9) + 17 * 60 + 42;
+    const double at = DayAt(9) + 17 * 60 + 42;
     Bus bus("7 quill amprix=7,3,0,10 levra=0,1 selector=3 ip=192.168.5.44 "
             "id=0A0B0C0D1112131421222324",
             at);
@@ -300,7 +300,7 @@ TEST(GatewaySimDevices, DisplayUnitMapHasIdentityClockAddressAndThresholds) {
 }
 
 TEST(GatewaySimDevices, ControllerScaleRegistersMatchWhatTheProgramDerives) {
-    Bus bus("2 rv100\n3 rv75\n", TodayAt(12));
+    Bus bus("2 rv100\n3 rv75\n", DayAt(12));
     EXPECT_EQ(bus.S32(2, 804), 30000);
     EXPECT_EQ(bus.S32(2, 808), 27000);
     EXPECT_EQ(bus.S32(2, 824), 28500);
@@ -315,29 +315,29 @@ TEST(GatewaySimDevices, ControllerScaleRegistersMatchWhatTheProgramDerives) {
 }
 
 TEST(GatewaySimDevices, BatteryChargesByDayAndTemperaturesDrift) {
-    Bus bus("1 quill\n2 rv100 pv=600\n3 celtonv2\n", TodayAt(10));
+    Bus bus("1 quill\n2 rv100 pv=600\n3 celtonv2\n", DayAt(10));
     const int32_t soc_morning = bus.S32(1, 2036);
     const int16_t temp_morning = bus.S16(3, 8);
-    bus.Refresh(TodayAt(14));
+    bus.Refresh(DayAt(14));
     const int32_t soc_afternoon = bus.S32(1, 2036);
     EXPECT_GT(soc_afternoon, soc_morning);
     EXPECT_NE(bus.S16(3, 8), temp_morning);
     EXPECT_GT(bus.S16(3, 8), -100);
     EXPECT_LT(bus.S16(3, 8), 450);
     // The night drains it again, and nothing moves backwards in time.
-    bus.Refresh(TodayAt(23) + 3 * 3600);
+    bus.Refresh(DayAt(23) + 3 * 3600);
     EXPECT_LT(bus.S32(1, 2036), soc_afternoon);
     const int32_t soc_night = bus.S32(1, 2036);
-    bus.Refresh(TodayAt(12));
+    bus.Refresh(DayAt(12));
     EXPECT_EQ(bus.S32(1, 2036), soc_night);
     // A week at once is stepped through without stalling and stays in range.
-    bus.Refresh(TodayAt(12) + 7 * 86400);
+    bus.Refresh(DayAt(12) + 7 * 86400);
     EXPECT_GE(bus.S32(1, 2036), 20);
     EXPECT_LE(bus.S32(1, 2036), 1000);
 }
 
 TEST(GatewaySimDevices, SwitchWritesChangeStateRegistersAndOtherWritesStick) {
-    const double at = TodayAt(12);
+    const double at = DayAt(12);
     Bus bus("5 brant mode=auto\n6 brantv2 mode=auto\n7 corvo500\n", at);
     SimDevice& brant = bus.Unit(5);
     EXPECT_EQ(brant.regs[18], 2);
@@ -389,7 +389,7 @@ TEST(GatewaySimDevices, AlarmsDriveTheRegistersTheEventScanReads) {
     SimScenario s;
     char error[300] = "";
     ASSERT_EQ(SCN_Load(ScenarioPath("full").c_str(), &s, error, sizeof error), 0) << error;
-    const double at = TodayAt(12);
+    const double at = DayAt(12);
     Bus bus(s, at);
     auto drive = [&bus, at](int unit, uint32_t alarms) {
         bus.Unit(unit).alarms = alarms;
@@ -438,7 +438,7 @@ TEST(GatewaySimDevices, AlarmsDriveTheRegistersTheEventScanReads) {
 }
 
 TEST(GatewaySimDevices, CompensatedLimitsFollowTheProgramsFormula) {
-    Bus bus("4 celtonv2\n", TodayAt(12));
+    Bus bus("4 celtonv2\n", DayAt(12));
     const int d = (bus.S16(4, 44) - 600) / 10 - (bus.S16(4, 8) - 600) / 10;
     EXPECT_EQ(bus.U16(4, 100), static_cast<uint16_t>(bus.U16(4, 32) + bus.S16(4, 45) * d));
     EXPECT_EQ(bus.U16(4, 101), static_cast<uint16_t>(bus.U16(4, 33) + bus.S16(4, 46) * d));
@@ -584,6 +584,8 @@ TEST(GatewaySimOptions, ParsesTheCommandLine) {
         {"x", "--port"},
         {"x", "--delay", "x"},
         {"x", "--scenario", ""},
+        {"x", "--start", "25:00"},
+        {"x", "--start"},
     };
     for (const auto& args : bad) {
         SimOptions o;
@@ -604,6 +606,39 @@ TEST(GatewaySimOptions, ParsesTheCommandLine) {
     EXPECT_EQ(SIMOPT_FindScenario(ScenarioPath("wide").c_str(), nullptr, path, sizeof path), 0);
     EXPECT_EQ(SIMOPT_FindScenario("no-such-scenario", nullptr, path, sizeof path), -1);
     EXPECT_EQ(SIMOPT_FindScenario("../etc/full", nullptr, path, sizeof path), -1);
+}
+
+// The simulated day starts where --start puts it, whatever the host's hour: with a date at
+// that very moment, without one at that time of the host's day.
+TEST(GatewaySimOptions, StartTimeIsFixedWhateverTheHostsHour) {
+    SimStart start;
+    for (const char* bad : {"8:00", "24:00", "12:60", "12:00:60", "12:00x", "", "2026-06-15",
+                            "2026-06-15T", "2026-02-29T08:00", "2026-13-01T00:00",
+                            "1999-01-01T00:00", "2026-06-15x08:00", "2026-6-15T08:00"}) {
+        EXPECT_FALSE(SIMOPT_ParseStart(bad, &start)) << bad;
+    }
+    EXPECT_FALSE(start.set) << "a bad value leaves the start as it was";
+
+    const double three = DayAt(3) + 0.25, fifteen = DayAt(15) + 0.75;
+    ASSERT_TRUE(SIMOPT_ParseStart("08:30", &start));
+    EXPECT_FALSE(start.has_date);
+    EXPECT_EQ(SIMOPT_StartTime(start, three), DayAt(8) + 30 * 60);
+    EXPECT_EQ(SIMOPT_StartTime(start, fifteen), DayAt(8) + 30 * 60);
+
+    ASSERT_TRUE(SIMOPT_ParseStart("2028-02-29 23:59:58", &start));
+    struct tm local {};
+    local.tm_year = 128, local.tm_mon = 1, local.tm_mday = 29;
+    local.tm_hour = 23, local.tm_min = 59, local.tm_sec = 58, local.tm_isdst = -1;
+    const double leap_day = static_cast<double>(mktime(&local));
+    EXPECT_EQ(SIMOPT_StartTime(start, three), leap_day);
+    EXPECT_EQ(SIMOPT_StartTime(start, fifteen + 40 * 86400), leap_day);
+
+    SimOptions options;
+    const char* argv[] = {"gateway-sim", "--start=12:05:09"};
+    char error[200] = "";
+    ASSERT_EQ(SIMOPT_Parse(2, const_cast<char**>(argv), &options, error, sizeof error), 0) << error;
+    EXPECT_EQ(SIMOPT_StartTime(options.start, three), DayAt(12) + 5 * 60 + 9);
+    EXPECT_EQ(SIMOPT_StartTime(SimOptions{}.start, fifteen), fifteen) << "the host's time";
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <modbus/modbus.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -311,6 +312,94 @@ TEST(GatewaySimProcess, ClockRunsOneMinutePerSecondAtSpeedSixty) {
     EXPECT_GE(advanced, 60);
 }
 
+// --start sets the display unit's clock and the simulated world with it: the sun shines at the
+// simulated noon and not at the simulated midnight, whatever the host's hour.
+TEST(GatewaySimProcess, StartSetsTheClockAndTheDay) {
+    uint16_t clock[12] = {};
+    uint16_t solar_watts[2] = {};
+    {
+        Simulator noon({"--start", "2026-06-15T12:34:56"});
+        ASSERT_GT(noon.port(), 0) << noon.ready_line();
+        Client client(noon.port());
+        ASSERT_EQ(client.Read(1, 144, 12, clock), 12);
+        // A few seconds may have passed on a busy host.
+        const int seconds = (clock[0] & 0xFF) * 3600 + (clock[0] >> 8) * 60 + clock[1];
+        EXPECT_GE(seconds, 12 * 3600 + 34 * 60 + 56);
+        EXPECT_LE(seconds, 12 * 3600 + 35 * 60 + 26);
+        EXPECT_EQ(clock[10] >> 8, 6);
+        EXPECT_EQ(clock[11], 15 | (26 << 8));
+        ASSERT_EQ(client.Read(1, 2020, 2, solar_watts), 2);
+        EXPECT_NE(solar_watts[0] | solar_watts[1], 0) << "no sun at noon";
+    }
+    Simulator midnight({"--start", "2026-06-15T00:00"});
+    ASSERT_GT(midnight.port(), 0) << midnight.ready_line();
+    Client client(midnight.port());
+    ASSERT_EQ(client.Read(1, 144, 1, clock), 1);
+    EXPECT_EQ(clock[0], 0);
+    ASSERT_EQ(client.Read(1, 2020, 2, solar_watts), 2);
+    EXPECT_EQ(solar_watts[0] | solar_watts[1], 0) << "sun at midnight";
+}
+
+// The library the faketime command preloads, or "" when faketime is not installed.
+std::string FaketimeLibrary() {
+    FILE* out = popen("faketime -f +0 printenv LD_PRELOAD 2>/dev/null", "r");
+    if (out == nullptr) return "";
+    char line[512] = "";
+    const bool read = fgets(line, sizeof line, out) != nullptr;
+    pclose(out);
+    std::string library = read ? line : "";
+    while (!library.empty() && library.back() == '\n')
+        library.pop_back();
+    return library;
+}
+
+// The host clock that processes started while it lives see (this process keeps the real one);
+// only the wall clock is moved, as the simulator's pauses run on the monotonic one.
+struct FakeHostClock {
+    FakeHostClock(const std::string& library, const char* moment) {
+        setenv("LD_PRELOAD", library.c_str(), 1);
+        setenv("FAKETIME", moment, 1);
+        setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
+    }
+    ~FakeHostClock() {
+        unsetenv("LD_PRELOAD");
+        unsetenv("FAKETIME");
+        unsetenv("FAKETIME_DONT_FAKE_MONOTONIC");
+    }
+};
+
+// Started at night on one day and late in the evening of the next, the simulator shows the
+// host's date but the time of day from --start, and the sun of that time.
+TEST(GatewaySimProcess, TheSimulatedDayDoesNotFollowTheHostsHour) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's run-time must be loaded first, before faketime's";
+#endif
+    const std::string library = FaketimeLibrary();
+    if (library.empty()) GTEST_SKIP() << "faketime is not installed";
+    struct Moment {
+        const char* host;
+        int day; // of March 2031
+    };
+    for (const Moment& moment :
+         {Moment{"@2031-03-04 03:00:00", 4}, Moment{"@2031-03-05 23:00:00", 5}}) {
+        std::unique_ptr<Simulator> sim;
+        {
+            FakeHostClock clock(library, moment.host);
+            sim = std::make_unique<Simulator>(std::vector<std::string>{"--start", "12:00"});
+        }
+        ASSERT_GT(sim->port(), 0) << sim->ready_line();
+        Client client(sim->port());
+        uint16_t r[12] = {};
+        ASSERT_EQ(client.Read(1, 144, 12, r), 12);
+        EXPECT_EQ(r[0], 12) << moment.host << ": not 12:00";
+        EXPECT_EQ(r[10] >> 8, 3) << moment.host << ": the host's month";
+        EXPECT_EQ(r[11], moment.day | (31 << 8)) << moment.host << ": the host's day";
+        uint16_t solar_watts[2] = {};
+        ASSERT_EQ(client.Read(1, 2020, 2, solar_watts), 2);
+        EXPECT_NE(solar_watts[0] | solar_watts[1], 0) << moment.host << ": no sun at noon";
+    }
+}
+
 TEST(GatewaySimProcess, DropClosesTheConnectionAfterNRequestsAndTheNextClientIsServed) {
     Simulator sim({"--drop-after", "3"});
     ASSERT_GT(sim.port(), 0) << sim.ready_line();
@@ -476,10 +565,11 @@ TEST(GatewaySimProcess, BadArgumentsAndHelp) {
     while (fgets(buffer, sizeof buffer, out) != nullptr)
         text += buffer;
     EXPECT_EQ(pclose(out), 0);
-    for (const char* word : {"--listen", "--port", "--scenario", "--clock-speed", "--drop-after",
-                             "--split", "--silent", "--late", "--wrong-tid", "--junk", "--twice",
-                             "--bad-protocol", "--wrong-unit", "--length-zero", "--length-long",
-                             "--exception", "--alarm", "--fault-window", "listening on"}) {
+    for (const char* word : {"--listen", "--port", "--scenario", "--clock-speed", "--start",
+                             "--drop-after", "--split", "--silent", "--late", "--wrong-tid",
+                             "--junk", "--twice", "--bad-protocol", "--wrong-unit", "--length-zero",
+                             "--length-long", "--exception", "--alarm", "--fault-window",
+                             "listening on"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -17,6 +18,12 @@ const char* kSimulator = VELTRA_BINARY_DIR "/tools/gateway-sim/gateway-sim";
 }
 
 Simulator::Simulator(std::vector<std::string> options) {
+    const bool own_start = std::any_of(options.begin(), options.end(), [](const std::string& o) {
+        return o == "--start" || o.rfind("--start=", 0) == 0;
+    });
+    if (!own_start) {
+        options.insert(options.begin(), {"--start", kSimulatorStart});
+    }
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "no pipe for the simulator";

@@ -1,10 +1,17 @@
-// The gateway simulator as a child process for tests: started with --port 0 and the given
-// options, ready once it printed its "listening on ADDR:PORT" line, killed when the object goes.
+// The gateway simulator as a child process for tests: started with --port 0, the fixed start
+// time below and the given options, ready once it printed its "listening on ADDR:PORT" line,
+// killed when the object goes.
 #pragma once
 
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+// The moment every test's simulated clock starts at, unless the test gives its own --start: the
+// sun, the loads and the battery then follow the same course whatever the host's time of day.
+// Morning, so that solar charging moves the values while a test runs; not on a full hour, as
+// the program takes the clock's minute 0 for a clock not read yet and logs nothing in it.
+inline constexpr const char* kSimulatorStart = "2026-06-15T08:30";
 
 class Simulator {
   public:

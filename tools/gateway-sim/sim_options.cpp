@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -11,7 +12,7 @@ namespace {
 
 constexpr const char* kHelp =
     R"(usage: gateway-sim [--listen ADDR] [--port N] [--scenario FILE] [--clock-speed X]
-                   [fault options]
+                   [--start [YYYY-MM-DDT]HH:MM[:SS]] [fault options]
 
 A Modbus TCP gateway with a simulated bus of devices behind it. It answers function codes 3
 (read holding registers) and 16 (write multiple registers) for every unit id of its scenario,
@@ -26,6 +27,9 @@ end it with exit code 0.
   --clock-speed X      the simulated time, the display unit's clock and the day curve of
                        the solar power run X times faster than the host clock (default 1;
                        60 shows a new minute every second)
+  --start TIME         start the simulated clock at this local time instead of the host's:
+                       HH:MM[:SS] on the host's date, or YYYY-MM-DDTHH:MM[:SS]; the same
+                       start gives the same sun, loads and battery whenever it runs
   --help               this text
 
 Fault options (N: the fault strikes every Nth request, counted over all connections from 1;
@@ -75,7 +79,72 @@ bool ParseClockSpeed(const char* text, double* speed) {
     return true;
 }
 
+// Reads exactly `digits` decimal digits at *text and moves past them.
+bool Digits(const char** text, int digits, int* value) {
+    int v = 0;
+    for (int i = 0; i < digits; i++) {
+        const char c = (*text)[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    *text += digits;
+    *value = v;
+    return true;
+}
+
+bool Expect(const char** text, char c) {
+    if (**text != c) return false;
+    ++*text;
+    return true;
+}
+
+int DaysInMonth(int year, int month) {
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 } // namespace
+
+bool SIMOPT_ParseStart(const char* text, SimStart* start) {
+    if (text == nullptr || start == nullptr) return false;
+    SimStart s;
+    const char* at = text;
+    if (strlen(text) >= 10 && text[4] == '-') {
+        if (!Digits(&at, 4, &s.year) || !Expect(&at, '-') || !Digits(&at, 2, &s.month) ||
+            !Expect(&at, '-') || !Digits(&at, 2, &s.day))
+            return false;
+        if (*at != 'T' && *at != ' ') return false;
+        ++at;
+        if (s.year < 2000 || s.year > 2099 || s.month < 1 || s.month > 12 || s.day < 1 ||
+            s.day > DaysInMonth(s.year, s.month))
+            return false;
+        s.has_date = true;
+    }
+    if (!Digits(&at, 2, &s.hour) || !Expect(&at, ':') || !Digits(&at, 2, &s.minute)) return false;
+    if (*at == ':' && (!Expect(&at, ':') || !Digits(&at, 2, &s.second))) return false;
+    if (*at != '\0' || s.hour > 23 || s.minute > 59 || s.second > 59) return false;
+    s.set = true;
+    *start = s;
+    return true;
+}
+
+double SIMOPT_StartTime(const SimStart& start, double host_now) {
+    if (!start.set) return host_now;
+    const time_t now = static_cast<time_t>(std::floor(host_now));
+    struct tm local {};
+    localtime_r(&now, &local);
+    if (start.has_date) {
+        local.tm_year = start.year - 1900;
+        local.tm_mon = start.month - 1;
+        local.tm_mday = start.day;
+    }
+    local.tm_hour = start.hour;
+    local.tm_min = start.minute;
+    local.tm_sec = start.second;
+    local.tm_isdst = -1; // summer time as it is on that day
+    return static_cast<double>(mktime(&local));
+}
 
 int SIMOPT_Parse(int argc, char** argv, SimOptions* options, char* error, size_t error_size) {
     if (options == nullptr || argv == nullptr) return -1;
@@ -125,6 +194,12 @@ int SIMOPT_Parse(int argc, char** argv, SimOptions* options, char* error, size_t
         } else if (option == "--clock-speed") {
             if (value == nullptr || !ParseClockSpeed(value, &options->clock_speed)) {
                 snprintf(error, error_size, "--clock-speed needs a number above 0, at most 100000");
+                return -1;
+            }
+        } else if (option == "--start") {
+            if (value == nullptr || !SIMOPT_ParseStart(value, &options->start)) {
+                snprintf(error, error_size,
+                         "--start needs a local time HH:MM[:SS] or YYYY-MM-DDTHH:MM[:SS]");
                 return -1;
             }
         } else {

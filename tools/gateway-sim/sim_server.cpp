@@ -54,7 +54,8 @@ double ElapsedSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - g_clock.start).count();
 }
 
-// Simulated time: the host clock at start, then running `speed` times faster.
+// Simulated time: the host clock (or the --start time) at start, then running `speed` times
+// faster.
 double SimTime() {
     return g_clock.start_wall + ElapsedSeconds() * g_clock.speed;
 }
@@ -299,7 +300,7 @@ void SIMSRV_RequestStop() {
 
 int SIMSRV_Run(const SimOptions& options, const SimScenario& scenario) {
     if (!SetUpDevices(scenario)) return 1;
-    g_clock.start_wall = WallNow();
+    g_clock.start_wall = SIMOPT_StartTime(options.start, WallNow());
     g_clock.start = std::chrono::steady_clock::now();
     g_clock.speed = options.clock_speed;
     WORLD_Init(&g_world, scenario, g_clock.start_wall);
