@@ -1,6 +1,9 @@
 #include "base/datafolder.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -85,4 +88,20 @@ std::string DATA_MediaPath(const char* name) {
             return beside + "/../share/veltra-desktop/" + relative;
     }
     return relative;
+}
+
+std::string DATA_StampedName(const char* prefix, const char* suffix) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char name[128];
+    std::snprintf(name, sizeof name, "%s_%04d%02d%02d_%02d%02d%02d_%03d%s",
+                  prefix != nullptr ? prefix : "", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millis,
+                  suffix != nullptr ? suffix : "");
+    return name;
 }

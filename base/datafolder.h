@@ -25,3 +25,7 @@ std::string DATA_FilePath(const char* name);
 // A file of the "Data_Media" folder: looked up in the working folder first, then beside the
 // executable, then in the installed share folder; the working-folder path when none has it.
 std::string DATA_MediaPath(const char* name);
+
+// A file name stamped with the computer's local time to the millisecond:
+// "<prefix>_YYYYMMDD_HHMMSS_mmm<suffix>" (the screenshots and saved histories), cut to fit.
+std::string DATA_StampedName(const char* prefix, const char* suffix);

@@ -941,17 +941,8 @@ int HISTORY_SaveSpan(bool shown_or_not) {
     span.from = newest - (static_cast<int64_t>(g_page.step) * HISTORY_POINTS - 1) * 60;
 
     // Named like the screenshots, by the computer's clock.
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const int millis = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
     char name[sizeof g_last_save];
-    std::snprintf(name, sizeof name, "history_%04d%02d%02d_%02d%02d%02d_%03d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  millis);
+    std::snprintf(name, sizeof name, "%s", DATA_StampedName("history", "").c_str());
     const std::string csv_path = DATA_FilePath((std::string(name) + ".csv").c_str());
     const std::string png_path = DATA_FilePath((std::string(name) + ".png").c_str());
 

@@ -83,18 +83,7 @@ unsigned ButtonBit(Uint8 button) {
 }
 
 void WriteScreenshot() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const int millis = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char name[64];
-    std::snprintf(name, sizeof name, "screenshot_%04d%02d%02d_%02d%02d%02d_%03d.png",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, millis);
-    const std::string path = DATA_FilePath(name);
+    const std::string path = DATA_FilePath(DATA_StampedName("screenshot", ".png").c_str());
     if (HOST_WritePNGPixels(path.c_str(), HOST_GetPresentedFrame(), HOST_XSIZE, HOST_YSIZE,
                             HOST_XSIZE) == 0) {
         DBG_Printf("Screenshot written to %s\n", path.c_str());
