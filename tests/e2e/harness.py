@@ -65,6 +65,27 @@ def stop(process, term_first=False, wait_s=10.0):
     return process.returncode
 
 
+def describe_end(process):
+    """How a process we started ended, for a failure message: "still runs", "ended with exit
+    code N" or "ended with signal N (NAME)"."""
+    code = process.poll()
+    if code is None:
+        return "still runs"
+    if code < 0:
+        try:
+            name = signal.Signals(-code).name
+        except ValueError:
+            name = "unknown"
+        return "ended with signal %d (%s)" % (-code, name)
+    return "ended with exit code %d" % code
+
+
+def report_ended():
+    """A line for each process we started that ended by itself, as "NAME ended with ..."."""
+    return ["%s %s" % (os.path.basename(p.args[0]), describe_end(p)) for p in _started
+            if p.poll() is not None]
+
+
 def start_xvfb(fbdir=None):
     """Starts Xvfb on a free display; returns (process, display text). With `fbdir` the
     server keeps its screen in a file there, which screen() reads."""
