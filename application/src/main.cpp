@@ -18,14 +18,30 @@
 #include "web/web.h"
 #include "pages/mainscreen.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
 namespace {
 
-void OnStopSignal(int) {
+// The stop signal and its sender, for the line that says why the program ends.
+std::atomic<int> g_stop_signal{0};
+std::atomic<long> g_stop_sender{0};
+
+void OnStopSignal(int number, siginfo_t* info, void*) {
+    g_stop_sender.store(info != nullptr ? static_cast<long>(info->si_pid) : 0);
+    g_stop_signal.store(number);
     APP_RequestStop();
+}
+
+// One line on the error output, so that an end nobody expected can be traced to its cause.
+void SayWhyItEnds() {
+    if (const int number = g_stop_signal.load())
+        std::fprintf(stderr, "veltra-desktop: ending on signal %d from process %ld\n", number,
+                     g_stop_sender.load());
+    else
+        std::fprintf(stderr, "veltra-desktop: ending, the window was closed\n");
 }
 
 // What the device search shows: the status banner, the information window's lines and title.
@@ -38,7 +54,8 @@ const MqttHooks kMqttHooks = {Master_PostWrite, MAINSCREEN_DeviceName};
 
 void InstallStopSignals() {
     struct sigaction action {};
-    action.sa_handler = OnStopSignal;
+    action.sa_sigaction = OnStopSignal;
+    action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -76,6 +93,7 @@ int main(int argc, char** argv) {
 
     HOST_RunEventLoop(); // until the window is closed or a stop signal arrives
     APP_RequestStop();
+    SayWhyItEnds();
 
     gui_task.join();
     connection_task.join();

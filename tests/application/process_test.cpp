@@ -1,12 +1,16 @@
 // The real program: started with an empty data root, it creates its data folder, runs its
-// tasks and ends with exit code 0 on SIGTERM.
+// tasks and ends with exit code 0 on SIGTERM, saying which signal from which process ended it.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +26,7 @@ pid_t StartProgram(const fs::path& appdata) {
         setenv("VELTRA_HOST", "headless", 1);
         setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
         if (chdir(VELTRA_SOURCE_DIR) != 0) _exit(126);
+        if (!std::freopen((appdata / "output.txt").c_str(), "w", stderr)) _exit(125);
         const std::string program = std::string(VELTRA_BINARY_DIR) + "/application/veltra-desktop";
         execl(program.c_str(), "veltra-desktop", static_cast<char*>(nullptr));
         _exit(127);
@@ -44,9 +49,9 @@ int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
 class Process : public ::testing::TestWithParam<int> {};
 
 TEST_P(Process, CreatesDataFolderAndEndsCleanlyOnSignal) {
-    const fs::path appdata = fs::temp_directory_path() /
-                             ("veltra-process-" + std::to_string(getpid()) + "-" +
-                              std::to_string(GetParam()));
+    const fs::path appdata =
+        fs::temp_directory_path() /
+        ("veltra-process-" + std::to_string(getpid()) + "-" + std::to_string(GetParam()));
     fs::remove_all(appdata);
     fs::create_directories(appdata);
 
@@ -63,6 +68,13 @@ TEST_P(Process, CreatesDataFolderAndEndsCleanlyOnSignal) {
     const int code = WaitExit(pid, std::chrono::seconds(10));
     if (code == -1) kill(pid, SIGKILL);
     EXPECT_EQ(code, 0);
+    std::ifstream in(appdata / "output.txt");
+    const std::string output((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    EXPECT_NE(output.find("ending on signal " + std::to_string(GetParam()) + " from process " +
+                          std::to_string(getpid()) + "\n"),
+              std::string::npos)
+        << output;
     fs::remove_all(appdata);
 }
 
