@@ -32,9 +32,12 @@ constexpr int32_t kRegisterRevision = 9;
 constexpr int32_t kRegisterIpAddress = 159;
 
 // Names of the display group's members in the names file, in member order.
-constexpr const char* kPageKeys[DEV_GROUP_SIZE] = {"QUILL",  "HOME",   "GRAPH",  "AMPRX1",
-                                                   "AMPRX2", "AMPRX3", "AMPRX4", "LEVEL1",
-                                                   "LEVEL2", "LEVEL3", "LEVEL4"};
+constexpr const auto& kPageKeys = DEV_GROUP_NAME_KEYS;
+
+// The largest read: its answer (header, function code, byte count, two bytes a register) must
+// fit the receive buffer, and the protocol allows at most 125 registers a request.
+static_assert(MB_MBAP_SIZE + 2 + 2 * MASTER_MAX_CHUNK <= MB_BUFFER_SIZE);
+static_assert(MASTER_MAX_CHUNK >= 1 && MASTER_MAX_CHUNK <= 125);
 
 std::atomic<int> g_pause_ms{100};
 

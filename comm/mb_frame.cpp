@@ -109,8 +109,20 @@ int MB_PostToGateway(MB_MasterContext* context) {
     return 0;
 }
 
-int MB_CheckReadResponse(MB_MasterContext* context) {
-    PARAM_CHECK(context != nullptr, MB_ERROR_TIMEOUT);
+namespace {
+
+// The diagnostic lines of the header checks; reads and writes word them differently.
+struct HeaderTexts {
+    const char* too_short;
+    const char* timeout;
+    const char* unit;
+    const char* function;
+};
+
+// The checks a read and a write response share, in this order: transaction id, protocol id,
+// length field against the bytes received, at least `minimum_length` bytes, no timeout, unit
+// id, function code. Returns 0 or the first failure's MB_ERROR_ code.
+int CheckHeader(MB_MasterContext* context, int minimum_length, const HeaderTexts& texts) {
     const uint8_t* frame = context->receive_buffer;
     if (Word(frame) != context->transaction_id)
         return Fail(context, "MB ERROR TRANSACTION IDENT\n", MB_ERROR_TRANSACTION_IDENT);
@@ -118,14 +130,29 @@ int MB_CheckReadResponse(MB_MasterContext* context) {
         return Fail(context, "MB ERROR PROTOCOLL ID\n", MB_ERROR_PROTOCOLL_ID);
     if (Word(frame + 4) != context->receive_length - 6)
         return Fail(context, "MB ERROR BYTE COUNT\n", MB_ERROR_BYTE_COUNT);
-    if (context->receive_length < frame[8] + 9)
-        return Fail(context, "MB ERROR BYTE COUNT\n", MB_ERROR_BYTE_COUNT);
+    if (context->receive_length < minimum_length)
+        return Fail(context, texts.too_short, MB_ERROR_BYTE_COUNT);
     if (context->error.load(std::memory_order_acquire) == 1)
-        return Fail(context, "MB ERROR TIMEOUT PE\n", MB_ERROR_TIMEOUT);
-    if (frame[6] != context->unit_id)
-        return Fail(context, "MB ERROR SLAVE ADRESS\n", MB_ERROR_SLAVE_ADRESS);
+        return Fail(context, texts.timeout, MB_ERROR_TIMEOUT);
+    if (frame[6] != context->unit_id) return Fail(context, texts.unit, MB_ERROR_SLAVE_ADRESS);
     if (frame[7] != context->function_code)
-        return Fail(context, "MB ERROR FUNCTION CODE\n", MB_ERROR_FUNCTION_CODE);
+        return Fail(context, texts.function, MB_ERROR_FUNCTION_CODE);
+    return 0;
+}
+
+constexpr HeaderTexts kReadTexts{"MB ERROR BYTE COUNT\n", "MB ERROR TIMEOUT PE\n",
+                                 "MB ERROR SLAVE ADRESS\n", "MB ERROR FUNCTION CODE\n"};
+constexpr HeaderTexts kWriteTexts{"MB_ERROR_BYTE_COUNT\n", "MB_ERROR_TIMEOUT\n",
+                                  "MB_ERROR_SLAVE_ADRESS\n", "MB_ERROR_FUNCTION_CODE\n"};
+
+} // namespace
+
+int MB_CheckReadResponse(MB_MasterContext* context) {
+    PARAM_CHECK(context != nullptr, MB_ERROR_TIMEOUT);
+    const uint8_t* frame = context->receive_buffer;
+    // The byte count at 8 says how long the frame must be.
+    if (const int header = CheckHeader(context, frame[8] + 9, kReadTexts); header != 0)
+        return header;
     if (frame[8] != 2 * context->quantity)
         return Fail(context, "MB ERROR BYTE COUNT 2 \n", MB_ERROR_BYTE_COUNT);
     return 0;
@@ -134,20 +161,7 @@ int MB_CheckReadResponse(MB_MasterContext* context) {
 int MB_CheckWriteResponse(MB_MasterContext* context) {
     PARAM_CHECK(context != nullptr, MB_ERROR_TIMEOUT);
     const uint8_t* frame = context->receive_buffer;
-    if (Word(frame) != context->transaction_id)
-        return Fail(context, "MB ERROR TRANSACTION IDENT\n", MB_ERROR_TRANSACTION_IDENT);
-    if (Word(frame + 2) != 0)
-        return Fail(context, "MB ERROR PROTOCOLL ID\n", MB_ERROR_PROTOCOLL_ID);
-    if (Word(frame + 4) != context->receive_length - 6)
-        return Fail(context, "MB ERROR BYTE COUNT\n", MB_ERROR_BYTE_COUNT);
-    if (context->receive_length < 12)
-        return Fail(context, "MB_ERROR_BYTE_COUNT\n", MB_ERROR_BYTE_COUNT);
-    if (context->error.load(std::memory_order_acquire) == 1)
-        return Fail(context, "MB_ERROR_TIMEOUT\n", MB_ERROR_TIMEOUT);
-    if (frame[6] != context->unit_id)
-        return Fail(context, "MB_ERROR_SLAVE_ADRESS\n", MB_ERROR_SLAVE_ADRESS);
-    if (frame[7] != context->function_code)
-        return Fail(context, "MB_ERROR_FUNCTION_CODE\n", MB_ERROR_FUNCTION_CODE);
+    if (const int header = CheckHeader(context, 12, kWriteTexts); header != 0) return header;
     if (Word(frame + 8) != context->start_address)
         return Fail(context, "MB_ERROR_START_ADRESS\n", MB_ERROR_START_ADRESS);
     if (Word(frame + 10) != context->quantity)

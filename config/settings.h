@@ -37,7 +37,8 @@ int CONFIG_SetIpAddress(const char* address);
 // next CONFIG_SetIpAddress stores one; nothing is written. Empty or nullptr proposes nothing.
 void CONFIG_ProposeIpAddress(const char* address);
 
-// "GUI" / "LANGUAGE": 0 English, 1 German; default 0.
+// "GUI" / "LANGUAGE": the language's index, 0 English, 1 German (GUI_LANGUAGE, whose module
+// sits above this one); default 0.
 int32_t CONFIG_GetLanguage();
 int CONFIG_SetLanguage(int32_t language);
 

@@ -16,6 +16,6 @@ void DEV_BrantV2SwitchFlags(RegisterCell* window);
 // RV charge controllers: the sums, capacities and 90 % / 95 % marks at 800 to 826.
 void DEV_ChargerScales(RegisterCell* window, const DeviceType* type);
 
-// Runs the computation of each listed device's type on its window (called by the GUI task's
+// Runs each listed device's DeviceType::derive on its window (called by the GUI task's
 // loop every 10 passes).
 void DEV_UpdateAll();

@@ -16,6 +16,11 @@ constexpr int32_t REG_STORE_ROW = 1000;
 // Rows 0 to 11 are the display unit's register map; other devices' windows follow it.
 constexpr int32_t REG_DISPLAY_MAP_SIZE = 12000;
 constexpr int32_t DEV_GROUP_SIZE = 11;
+// The names file's key of each display group member, in the group's order (section
+// "CUSTOM_NAMES").
+inline constexpr const char* DEV_GROUP_NAME_KEYS[DEV_GROUP_SIZE] = {
+    "QUILL",  "HOME",   "GRAPH",  "AMPRX1", "AMPRX2", "AMPRX3",
+    "AMPRX4", "LEVEL1", "LEVEL2", "LEVEL3", "LEVEL4"};
 constexpr int32_t DEV_NAME_SIZE = 20;
 constexpr int32_t DEV_CUSTOM_NAME_SIZE = 32;
 constexpr int32_t DEV_TILE_WIDGETS = 5;

@@ -1,6 +1,10 @@
-// The 21 device types: their records, page layouts with their element lists, and log column
-// lists. Everything here is constant data, built at compile time.
+// The device types: the records every family file fills in (register window, page layout,
+// log columns, derived computation, alarm word) and the one table of all 21 types. Each
+// family's types live in its own file (devices/family_*.cpp); the table is in
+// devices/device_types.cpp. Everything here is constant data, built at compile time.
 #pragma once
+
+#include "devices/reg_access.h"
 
 #include <array>
 #include <cstdint>
@@ -18,6 +22,21 @@ enum REG_TYPE : uint32_t {
     REG_TYPE_FLOAT = 12,  // i, i+1: single precision x 1000, truncated to 32 bits
     REG_TYPE_U64 = 13,    // i .. i+3: 64 bits, lowest word first
 };
+
+// Registers a value of this register type spans: 2 for the 32-bit types and the float, 4 for
+// the 64-bit type, 1 for the others (and for a number that is no register type).
+constexpr int32_t REG_TypeWidth(uint32_t type) {
+    switch (type) {
+        case REG_TYPE_S32:
+        case REG_TYPE_S32_ALT:
+        case REG_TYPE_FLOAT:
+            return 2;
+        case REG_TYPE_U64:
+            return 4;
+        default:
+            return 1;
+    }
+}
 
 // What a page element draws (only the kinds the layouts use).
 enum PE_KIND : int32_t {
@@ -87,7 +106,8 @@ struct PageLayout {
     const PageElement* elements = nullptr;
 };
 
-// One column of the data log.
+// One column of the data log. unit and device_class are for consumers that publish the
+// values (empty: none); the log itself does not write them.
 struct LogColumn {
     int32_t index = 0;
     char name[32] = {};
@@ -98,6 +118,8 @@ struct LogColumn {
     int32_t display_factor = 1; // not used by the log
     int32_t divisor = 1;        // 1: integer output
     int32_t register_type = 0;
+    const char* unit = "";
+    const char* device_class = "";
 };
 
 struct LogLayout {
@@ -106,15 +128,28 @@ struct LogLayout {
     const LogColumn* columns = nullptr;
 };
 
+struct AlarmRegisters;
+struct DeviceType;
+
+// Values computed from a device's polled registers into its own window (see devices/derived.h).
+using DeriveFunction = void (*)(RegisterCell* window, const DeviceType* type);
+// A device's alarm bits (ALARM_ in devices/alarm.h) from its registers; the display unit's map
+// gives the voltage thresholds (nullptr: none known).
+using AlarmWordFunction = uint32_t (*)(const AlarmRegisters& registers,
+                                       const RegisterCell* display_map);
+
 struct DeviceType {
     uint32_t type_id = 0;     // register 0 of a slave of this type
     uint16_t poll_count = 0;  // registers 0 .. poll_count - 1 are read on every poll
     uint16_t window_size = 0; // registers reserved in the store
     const PageLayout* page_layout = nullptr;
     const LogLayout* log_columns = nullptr;
+    DeriveFunction derive = nullptr;        // nullptr: nothing derived
+    AlarmWordFunction alarm_word = nullptr; // nullptr: the type raises no alarms
 };
 
-// Indexes into DeviceTypeTable. 0 to 4 form the display group; a search looks at 5 to 20.
+// Indexes into DeviceTypeTable. 0 to 4 form the display group; a search looks at 5 to the end.
+// A new type goes at the end of the table, its index before DEV_TYPE_COUNT.
 enum DEV_TYPE_INDEX : int {
     DEV_TYPE_HOME = 0,
     DEV_TYPE_QUILL = 1,

@@ -1,5 +1,6 @@
 #include "elements/element.h"
 
+#include "base/palette.h"
 #include "elements/element_common.h"
 #include "elements/element_layout.h"
 #include "gui/toolkit/draw/gui_draw.h"
@@ -10,9 +11,9 @@
 
 namespace {
 
-constexpr GUI_COLOUR kBulbOff = 0xF5D0A9; // light blue
-constexpr GUI_COLOUR kCellTop = 0xFF944D;
-constexpr GUI_COLOUR kCellBottom = 0xFF6600;
+constexpr GUI_COLOUR kBulbOff = PALETTE_LIGHT_BLUE; // light blue
+constexpr GUI_COLOUR kCellTop = PALETTE_ORANGE;
+constexpr GUI_COLOUR kCellBottom = PALETTE_DARK_ORANGE;
 
 int g_sun_phase = 0; // 0 no rays, 1 half rays, 2 full rays
 

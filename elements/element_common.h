@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/dbg.h"
+#include "base/palette.h"
 #include "gui/toolkit/draw/gui_context.h"
 
 #include <cstddef>
@@ -11,15 +12,16 @@
 // The parameter check reporting the module's path ("elements/uguibattery").
 #define ELEMENT_CHECK(condition, module, ...) PARAM_CHECK_AS(module, condition, __VA_ARGS__)
 
-constexpr GUI_COLOUR ELEMENT_RED = 0x0000FF;
-constexpr GUI_COLOUR ELEMENT_YELLOW = 0x00FFFF;
-constexpr GUI_COLOUR ELEMENT_GREEN = 0x00FF00;
-constexpr GUI_COLOUR ELEMENT_BLUE = 0xFF0000;
-constexpr GUI_COLOUR ELEMENT_DARK_BLUE = 0x800000;
-constexpr GUI_COLOUR ELEMENT_WHITE = 0xFFFFFF;
-constexpr GUI_COLOUR ELEMENT_BLACK = 0x000000;
-constexpr GUI_COLOUR ELEMENT_GREY = 0x808080;
-constexpr GUI_COLOUR ELEMENT_DARK_GREY = 0x404040;
+// The element colours: the gauge arcs (green, yellow, red bands), pointers, frames and texts.
+constexpr GUI_COLOUR ELEMENT_RED = PALETTE_RED;
+constexpr GUI_COLOUR ELEMENT_YELLOW = PALETTE_YELLOW;
+constexpr GUI_COLOUR ELEMENT_GREEN = PALETTE_GREEN;
+constexpr GUI_COLOUR ELEMENT_BLUE = PALETTE_BLUE;
+constexpr GUI_COLOUR ELEMENT_DARK_BLUE = PALETTE_DARK_BLUE;
+constexpr GUI_COLOUR ELEMENT_WHITE = PALETTE_WHITE;
+constexpr GUI_COLOUR ELEMENT_BLACK = PALETTE_BLACK;
+constexpr GUI_COLOUR ELEMENT_GREY = PALETTE_GREY;
+constexpr GUI_COLOUR ELEMENT_DARK_GREY = PALETTE_DARK_GREY;
 
 // The value text: divisor 1 formats value + offset as one int, any other divisor
 // (value + offset) / divisor as one double. A null format gives an empty text; the text is

@@ -1,5 +1,6 @@
 #include "elements/keyboard.h"
 
+#include "base/palette.h"
 #include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/gui_font.h"
 #include "gui/toolkit/widgets/button.h"
@@ -12,10 +13,10 @@
 
 namespace {
 
-constexpr GUI_COLOUR kBlack = 0x000000;
-constexpr GUI_COLOUR kFrame = 0x1AC39D;
-constexpr GUI_COLOUR kFramePressed = 0x275BEA;
-constexpr GUI_COLOUR kKeyFill = 0x613600;
+constexpr GUI_COLOUR kBlack = PALETTE_BLACK;
+constexpr GUI_COLOUR kFrame = PALETTE_KEY_FRAME;
+constexpr GUI_COLOUR kFramePressed = PALETTE_KEY_FRAME_PRESSED;
+constexpr GUI_COLOUR kKeyFill = PALETTE_KEY_FILL;
 constexpr int kKeyTextMax = 3; // the space bar's six underscores show as three
 constexpr int kEnter = 13;
 constexpr int kEscape = 27;

@@ -1,5 +1,6 @@
 #include "pages/connect.h"
 
+#include "base/palette.h"
 #include "base/dbg.h"
 #include "base/lifecycle.h"
 #include "base/queue.h"
@@ -20,8 +21,8 @@
 
 namespace {
 
-constexpr GUI_COLOUR kBlack = 0x000000;
-constexpr GUI_COLOUR kGrey = 0x808080;
+constexpr GUI_COLOUR kBlack = PALETTE_BLACK;
+constexpr GUI_COLOUR kGrey = PALETTE_GREY;
 constexpr int kKeyBackspace = 8;
 constexpr int kKeyEnter = 13;
 constexpr int kAddressMaxLen = 16;
@@ -129,9 +130,9 @@ void OnNotify(int id, int code) {
         DBG_Printf("processbuttonLog: WM_NOTIFICATION_RELEASED\n");
         ConnectAction();
     } else if (id == CONNECT_ID_GERMAN) {
-        SelectLanguage(1);
+        SelectLanguage(GUI_LANG_GERMAN);
     } else if (id == CONNECT_ID_ENGLISH) {
-        SelectLanguage(0);
+        SelectLanguage(GUI_LANG_ENGLISH);
     }
 }
 
@@ -245,9 +246,13 @@ void CONNECT_SetAutoConnect(bool after_loss, bool at_start) {
 
 void CONNECT_FormatCountdown(int language, int seconds, char* text, int size) {
     if (text == nullptr || size <= 0) return;
-    std::snprintf(text, size,
-                  language == 1 ? "Neuer Verbindungsversuch in %d s" : "Reconnecting in %d s",
-                  seconds);
+    // The file's words are those of the selected language only.
+    const char* words =
+        language == GUI_Lang_GetSelected() ? GUI_Lang_GetText(GUI_TEXT_RECONNECTING_IN) : nullptr;
+    if (words == nullptr)
+        words = language == GUI_LANG_GERMAN ? "Neuer Verbindungsversuch in" : "Reconnecting in";
+    // The text is inserted as it is, never used as a format.
+    std::snprintf(text, static_cast<size_t>(size), "%s %d s", words, seconds);
 }
 
 void CONNECT_SetSleepForTests(void (*sleep_ms)(int)) { g_sleep = sleep_ms ? sleep_ms : RealSleep; }

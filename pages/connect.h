@@ -3,6 +3,7 @@
 // exchanging messages with the connection task and the master task through their queues.
 #pragma once
 
+#include "gui/toolkit/lang/gui_lang.h"
 #include "gui/toolkit/wm/wm.h"
 
 #include <cstdint>
@@ -17,14 +18,14 @@ constexpr int CONNECT_ID_ENGLISH = 3654;
 constexpr int CONNECT_ADDRESS_SIZE = 20;
 constexpr int CONNECT_MAX_SEARCH_DEVICES = 250;
 
-// Language texts of the banner.
-constexpr int CONNECT_TEXT_CAPTION = 19;
-constexpr int CONNECT_TEXT_HINT = 182;
-constexpr int CONNECT_TEXT_FAILED = 183;
-constexpr int CONNECT_TEXT_CONNECTED = 184;
-constexpr int CONNECT_TEXT_SEARCH_FAILED = 185;
-constexpr int CONNECT_TEXT_CONNECTING = 187;
-constexpr int CONNECT_TEXT_LOST = 188;
+// Language texts of the page and its banner.
+constexpr int CONNECT_TEXT_CAPTION = GUI_TEXT_SELECT_LANGUAGE;
+constexpr int CONNECT_TEXT_HINT = GUI_TEXT_ADDRESS_HINT;
+constexpr int CONNECT_TEXT_FAILED = GUI_TEXT_CONNECT_FAILED;
+constexpr int CONNECT_TEXT_CONNECTED = GUI_TEXT_CONNECTED;
+constexpr int CONNECT_TEXT_SEARCH_FAILED = GUI_TEXT_SEARCH_FAILED;
+constexpr int CONNECT_TEXT_CONNECTING = GUI_TEXT_CONNECTING;
+constexpr int CONNECT_TEXT_LOST = GUI_TEXT_CONNECTION_LOST;
 
 // Creates the page on the main window, waits until connected and searched, deletes the page.
 // Returns true then, false when the process is asked to end while it waits.
@@ -52,7 +53,8 @@ int CONNECT_StepSleepMs();
 // a lost gateway, `at_start` when it first opens.
 constexpr int CONNECT_RETRY_MS = 10000;
 void CONNECT_SetAutoConnect(bool after_loss, bool at_start);
-// The banner text of the countdown, "Reconnecting in 7 s" or its German form (language 1).
+// The banner text of the countdown, "Reconnecting in 7 s": the language's text
+// GUI_TEXT_RECONNECTING_IN, or when its file lacks it the built-in words of that language.
 void CONNECT_FormatCountdown(int language, int seconds, char* text, int size);
 
 // The pauses the page makes (500 ms and 1000 ms, shown on the banner); tests replace the sleep

@@ -1,6 +1,7 @@
 // The device page: the elements of one device's tile, its buttons and its custom name.
 #include "pages/devicepage.h"
 
+#include "base/palette.h"
 #include "base/dbg.h"
 #include "comm/master.h"
 #include "config/settings.h"
@@ -29,20 +30,18 @@ constexpr const char* kModule = "pages/devicepage";
 // The parameter check of this module: the report names the module, not the build path.
 #define DEVPAGE_CHECK(condition, ...) PARAM_CHECK_AS(kModule, condition, __VA_ARGS__)
 
-constexpr GUI_COLOUR kBlack = 0x000000;
-constexpr GUI_COLOUR kWhite = 0xFFFFFF;
-constexpr GUI_COLOUR kGreen = 0x00FF00;
-constexpr GUI_COLOUR kRed = 0x0000FF;
-constexpr GUI_COLOUR kBlue = 0xFF0000;
-constexpr GUI_COLOUR kGrey = 0x808080;
-constexpr GUI_COLOUR kDarkGrey = 0x404040;
-constexpr GUI_COLOUR kDarkGreen = 0x006600;
-constexpr GUI_COLOUR kMarkColour = 0xFF944D;
+constexpr GUI_COLOUR kBlack = PALETTE_BLACK;
+constexpr GUI_COLOUR kWhite = PALETTE_WHITE;
+constexpr GUI_COLOUR kGreen = PALETTE_GREEN;
+constexpr GUI_COLOUR kRed = PALETTE_RED;
+constexpr GUI_COLOUR kBlue = PALETTE_BLUE;
+constexpr GUI_COLOUR kGrey = PALETTE_GREY;
+constexpr GUI_COLOUR kDarkGrey = PALETTE_DARK_GREY;
+constexpr GUI_COLOUR kDarkGreen = PALETTE_DARK_GREEN;
+constexpr GUI_COLOUR kMarkColour = PALETTE_ORANGE;
 
 // Keys of the display unit's eleven pages in the names file, in the order of the group.
-constexpr const char* kPageKeys[DEV_GROUP_SIZE] = {"QUILL",  "HOME",   "GRAPH",  "AMPRX1",
-                                                   "AMPRX2", "AMPRX3", "AMPRX4", "LEVEL1",
-                                                   "LEVEL2", "LEVEL3", "LEVEL4"};
+constexpr const auto& kPageKeys = DEV_GROUP_NAME_KEYS;
 constexpr int32_t kRegisterIdentity = 2; // registers 2 to 7 of the display map
 
 constexpr int kNameFieldSize = 31; // a name field's text read back: 30 characters
@@ -61,16 +60,7 @@ int64_t WallSeconds() {
 
 // Registers a read of the type spans, so a read never leaves the device's window.
 int32_t RegisterSpan(int32_t type) {
-    switch (type) {
-        case REG_TYPE_S32:
-        case REG_TYPE_S32_ALT:
-        case REG_TYPE_FLOAT:
-            return 2;
-        case REG_TYPE_U64:
-            return 4;
-        default:
-            return 1;
-    }
+    return REG_TypeWidth(static_cast<uint32_t>(type));
 }
 
 struct Source {

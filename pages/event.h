@@ -5,25 +5,28 @@
 // name the device's tile shows.
 #pragma once
 
+#include "devices/alarm.h"
 #include "devices/device_list.h"
+#include "gui/toolkit/lang/gui_lang.h"
 
 #include <cstdint>
 
 // Alarm bits, reported in this order: OVP, LVP, Modbus, temperature 1, temperature 4. Bit 8
-// (a protector's own flag) changes the word but forms no line.
-constexpr uint32_t EVENT_OVP = 64;
-constexpr uint32_t EVENT_LVP = 32;
-constexpr uint32_t EVENT_MODBUS = 16;
-constexpr uint32_t EVENT_TEMPERATURE_1 = 1;
-constexpr uint32_t EVENT_TEMPERATURE_4 = 4;
-constexpr uint32_t EVENT_FLAG_8 = 8;
+// (a protector's own flag) changes the word but forms no line. Each family's file says which
+// of its registers set them.
+constexpr uint32_t EVENT_OVP = ALARM_OVP;
+constexpr uint32_t EVENT_LVP = ALARM_LVP;
+constexpr uint32_t EVENT_MODBUS = ALARM_MODBUS;
+constexpr uint32_t EVENT_TEMPERATURE_1 = ALARM_TEMPERATURE_1;
+constexpr uint32_t EVENT_TEMPERATURE_4 = ALARM_TEMPERATURE_4;
+constexpr uint32_t EVENT_FLAG_8 = ALARM_FLAG_8;
 
 // Language texts of the lines.
-constexpr int EVENT_TEXT_CAME = 163;
-constexpr int EVENT_TEXT_WENT = 164;
-constexpr int EVENT_TEXT_ALARM = 165;
-constexpr int EVENT_TEXT_TEMPERATURE_1 = 166;
-constexpr int EVENT_TEXT_TEMPERATURE_4 = 167;
+constexpr int EVENT_TEXT_CAME = GUI_TEXT_EVENT_CAME;
+constexpr int EVENT_TEXT_WENT = GUI_TEXT_EVENT_WENT;
+constexpr int EVENT_TEXT_ALARM = GUI_TEXT_EVENT_ALARM;
+constexpr int EVENT_TEXT_TEMPERATURE_1 = GUI_TEXT_EVENT_TEMPERATURE_1;
+constexpr int EVENT_TEXT_TEMPERATURE_4 = GUI_TEXT_EVENT_TEMPERATURE_4;
 
 // The words of one device list index, and which device they belong to, so that after the
 // list is refilled an index held by another device starts without alarms while the same
@@ -39,7 +42,8 @@ struct AlarmState {
 // evaluated and compared.
 void Event_Check();
 
-// True for the types that have alarms: charge controllers, battery protectors, switch units.
+// True for the types that have alarms (an alarm word function in their record): charge
+// controllers, battery protectors, switch units.
 bool Event_IsWatched(const DeviceType* type);
 
 // The alarm word of a watched device now: Modbus when it does not answer, then its family's

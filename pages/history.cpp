@@ -2,6 +2,7 @@
 
 #include "base/datafolder.h"
 #include "base/dbg.h"
+#include "base/palette.h"
 #include "config/settings.h"
 #include "elements/status.h"
 #include "gui/toolkit/core/gui_init.h"
@@ -49,9 +50,9 @@ constexpr int kMarginBottom = 12;
 constexpr int kCurveHeight = 300; // pixels a curve spans from its minimum to its maximum
 
 constexpr GUI_COLOUR kCurveColour[2] = {0x00FF00, 0x0000FF}; // green, red
-constexpr GUI_COLOUR kWhite = 0xFFFFFF;
-constexpr GUI_COLOUR kYellow = 0x00FFFF;
-constexpr GUI_COLOUR kDarkGrey = 0x404040;
+constexpr GUI_COLOUR kWhite = PALETTE_WHITE;
+constexpr GUI_COLOUR kYellow = PALETTE_YELLOW;
+constexpr GUI_COLOUR kDarkGrey = PALETTE_DARK_GREY;
 constexpr int kLabelAlign = GUI_ALIGN_RIGHT | GUI_ALIGN_VCENTER;
 constexpr int kListTypeFlags = DROPDOWN_CF_AUTOSCROLLBAR;
 constexpr int kListScrollbarWidth = 40;

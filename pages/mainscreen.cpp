@@ -1,5 +1,6 @@
 #include "pages/mainscreen.h"
 
+#include "base/palette.h"
 #include "base/dbg.h"
 #include "elements/element_report.h"
 #include "elements/status.h"
@@ -29,11 +30,11 @@ int32_t g_name_field_counter = 0;
 
 namespace {
 
-constexpr GUI_COLOUR kBlack = 0x000000;
-constexpr GUI_COLOUR kWhite = 0xFFFFFF;
-constexpr GUI_COLOUR kDarkGreen = 0x006600;
-constexpr GUI_COLOUR kGrey = 0x808080;
-constexpr GUI_COLOUR kYellow = 0x00FFFF;
+constexpr GUI_COLOUR kBlack = PALETTE_BLACK;
+constexpr GUI_COLOUR kWhite = PALETTE_WHITE;
+constexpr GUI_COLOUR kDarkGreen = PALETTE_DARK_GREEN;
+constexpr GUI_COLOUR kGrey = PALETTE_GREY;
+constexpr GUI_COLOUR kYellow = PALETTE_YELLOW;
 
 constexpr int kTileTop = 5;
 constexpr int kTileGap = 5;

@@ -14,9 +14,9 @@
 constexpr int32_t MSG_PAGE_REFRESH = 1026; // every 10 passes: repaint the page
 constexpr int32_t MSG_PAGE_TICK = 1027;    // every 200 passes: blink and animation phases
 
-constexpr int MAIN_PAGE_COUNT = DEV_TYPE_COUNT; // page numbers 0 to 20
-constexpr int MAIN_CONNECT_SLOT = 21;           // the connect page's window while it runs
-constexpr int MAIN_NAME_FIELD_SLOTS = 100;      // name fields and value texts per page
+constexpr int MAIN_PAGE_COUNT = DEV_TYPE_COUNT;    // page numbers 0 to 20
+constexpr int MAIN_CONNECT_SLOT = MAIN_PAGE_COUNT; // the connect page's window while it runs
+constexpr int MAIN_NAME_FIELD_SLOTS = 100;         // name fields and value texts per page
 
 // Widget ids.
 constexpr int MAIN_ID_TIME = 2050;

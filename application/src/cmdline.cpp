@@ -6,6 +6,7 @@
 #include "config/ini.h"
 #include "config/settings.h"
 #include "gui/host/host.h"
+#include "gui/toolkit/lang/gui_lang.h"
 #include "mqtt/mqtt_config.h"
 #include "pages/connect.h"
 #include "web/web.h"
@@ -107,9 +108,9 @@ void TakeValue(CmdlineOptions* options, const std::string& name, const std::stri
     }
     if (name == "--language") {
         if (value == "en")
-            options->language = 0;
+            options->language = GUI_LANG_ENGLISH;
         else if (value == "de")
-            options->language = 1;
+            options->language = GUI_LANG_GERMAN;
         else
             return Bad(options, "invalid --language '" + value + "': expected en or de");
         return;

@@ -25,7 +25,7 @@ struct CmdlineOptions {
     std::string gateway_address; // --gateway: a dotted IPv4 address; empty when not given
     std::string gateway_port;    // --gateway ADDRESS:PORT: 1 to 65535; empty when not given
     std::string data_dir;        // --data-dir; empty when not given
-    int language = -1;           // --language: 0 English, 1 German; -1 when not given
+    int language = -1;           // --language: a GUI_LANGUAGE; -1 when not given
     int scale = 0;               // --scale: 1 to 4; 0 when not given
     bool auto_connect = false;   // --auto-connect
     bool no_window = false;      // --no-window

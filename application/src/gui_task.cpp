@@ -111,7 +111,7 @@ void GUITASK_Main() {
 
 void GUITASK_ResetAfterLoss() {
     STATUS_Show();
-    const char* lost = GUI_Lang_GetText(188);
+    const char* lost = GUI_Lang_GetText(GUI_TEXT_CONNECTION_LOST);
     STATUS_SetText(lost != nullptr ? lost : "");
     GUI_ExecAll();
     g_sleep(1000);

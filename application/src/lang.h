@@ -2,9 +2,11 @@
 // "Data_Media/l_de.txt" (language 1, German) into the toolkit's language module.
 #pragma once
 
-inline constexpr int LANG_ENGLISH = 0;
-inline constexpr int LANG_GERMAN = 1;
-inline constexpr int LANG_NUM_LANGUAGES = 2;
+#include "gui/toolkit/lang/gui_lang.h"
+
+inline constexpr int LANG_ENGLISH = GUI_LANG_ENGLISH;
+inline constexpr int LANG_GERMAN = GUI_LANG_GERMAN;
+inline constexpr int LANG_NUM_LANGUAGES = GUI_LANG_COUNT;
 
 // Language files larger than this are refused as unreadable.
 inline constexpr long LANG_MAX_FILE_BYTES = 1L << 20;

@@ -341,3 +341,25 @@ TEST(LogColumns, CeltonListIsTheDocumentedOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DeviceTypeTable, RegisterWidthsAlarmsAndDerivedValuesBelongToTheRightTypes) {
+    for (uint32_t type = 0; type <= 14; ++type)
+        EXPECT_EQ(REG_TypeWidth(type), SupportedType(int32_t(type)) ? Width(int32_t(type)) : 1)
+            << type;
+    // Charge controllers, battery protectors and switch units raise alarms; the display
+    // group and the meters do not.
+    for (int i = 0; i < DEV_TYPE_COUNT; ++i)
+        EXPECT_EQ(DeviceTypeTable[size_t(i)]->alarm_word != nullptr,
+                  i >= DEV_TYPE_RV100_30 && i <= DEV_TYPE_BRANT_V2)
+            << i;
+    // Values are derived for the charge controllers, Celton 100 and 102 and both Brants.
+    const std::set<int> derived = {DEV_TYPE_RV100_30, DEV_TYPE_RV140_30,  DEV_TYPE_RV75_40,
+                                   DEV_TYPE_CELTON,   DEV_TYPE_CELTON_V2, DEV_TYPE_BRANT,
+                                   DEV_TYPE_BRANT_V2};
+    for (int i = 0; i < DEV_TYPE_COUNT; ++i)
+        EXPECT_EQ(DeviceTypeTable[size_t(i)]->derive != nullptr, derived.count(i) == 1) << i;
+}
+
+} // namespace

@@ -141,3 +141,29 @@ TEST_F(ConnectAuto, AtStartConnectsAtOnceOnlyWhenAskedFor) {
 }
 
 } // namespace
+
+namespace {
+
+// Language files with the countdown's words (text 194) give the banner its words; the files
+// above, written before that text existed, get the program's own.
+TEST_F(ConnectAuto, TheCountdownTakesItsWordsFromTheLanguageFileWhenItHasThem) {
+    std::string en, de;
+    for (int n = 0; n < 195; ++n) {
+        en += "en " + std::to_string(n) + "\n";
+        de += n == GUI_TEXT_RECONNECTING_IN ? "% Neu in\n" : "de " + std::to_string(n) + "\n";
+    }
+    GUI_Lang_Load(en.data(), int(en.size()), GUI_LANG_ENGLISH);
+    GUI_Lang_Load(de.data(), int(de.size()), GUI_LANG_GERMAN);
+    CONNECT_SetAutoConnect(true, false);
+    CONNECT_Begin(parent, 1);
+    RunFor(100);
+    EXPECT_FALSE(Reply(STATUS_FAILED));
+    RunFor(100);
+    EXPECT_EQ(Banner(), "en 194 10 s");
+    // The text is shown as it is, a "%" included.
+    GUI_Lang_Select(GUI_LANG_GERMAN);
+    RunFor(1000);
+    EXPECT_EQ(Banner(), "% Neu in 9 s");
+}
+
+} // namespace

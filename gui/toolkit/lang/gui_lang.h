@@ -9,6 +9,32 @@
 // reported once as a toolkit error.
 #pragma once
 
+// The program's languages, by their index in the module; the number of languages it loads.
+enum GUI_LANGUAGE : int {
+    GUI_LANG_ENGLISH = 0, // "l_en.txt"
+    GUI_LANG_GERMAN = 1,  // "l_de.txt"
+    GUI_LANG_COUNT = 2,
+};
+
+// The text numbers the program uses (docs/language-texts.md lists each with its texts). The
+// device search's texts are numbered in comm/master.cpp, which sits below the toolkit.
+inline constexpr int GUI_TEXT_SELECT_LANGUAGE = 19; // connect page caption
+inline constexpr int GUI_TEXT_EVENT_CAME = 163;
+inline constexpr int GUI_TEXT_EVENT_WENT = 164;
+inline constexpr int GUI_TEXT_EVENT_ALARM = 165;
+inline constexpr int GUI_TEXT_EVENT_TEMPERATURE_1 = 166;
+inline constexpr int GUI_TEXT_EVENT_TEMPERATURE_4 = 167;
+inline constexpr int GUI_TEXT_ADDRESS_HINT = 182;
+inline constexpr int GUI_TEXT_CONNECT_FAILED = 183;
+inline constexpr int GUI_TEXT_CONNECTED = 184;
+inline constexpr int GUI_TEXT_SEARCH_FAILED = 185;
+inline constexpr int GUI_TEXT_CONNECTING = 187;
+inline constexpr int GUI_TEXT_CONNECTION_LOST = 188;
+inline constexpr int GUI_TEXT_FIRST_LEVEL_NAME = 190; // 190 to 193: level sensors 1 to 4
+// "Reconnecting in": the countdown banner adds " <seconds> s". Files without it (written
+// before it existed) still load; the program then uses its own English or German words.
+inline constexpr int GUI_TEXT_RECONNECTING_IN = 194;
+
 // Languages the module can hold; a larger count is cut to this.
 inline constexpr int GUI_LANG_MAX_LANGUAGES = 8;
 
