@@ -25,7 +25,7 @@ overflow:hidden;white-space:nowrap;text-overflow:ellipsis}
 <div id="note"></div>
 <script>
 "use strict";
-const CONTROL = __CONTROL__;
+const CONTROL = @CONTROL@;
 const token = new URLSearchParams(location.search).get("token") || "";
 const auth = {"Authorization": "Bearer " + token};
 const canvas = document.getElementById("screen");
@@ -149,7 +149,7 @@ watch();
 
 std::string WEBPAGE_Html(bool control) {
     std::string page = kPage;
-    const std::string marker = "__CONTROL__";
+    const std::string marker = "@CONTROL@";
     page.replace(page.find(marker), marker.size(), control ? "true" : "false");
     return page;
 }

@@ -260,7 +260,7 @@ int32_t GUI_ALLOC_GetNumUsedBlocks() {
     return g_used_blocks;
 }
 
-void* GUI_ALLOC__Peek(GUI_HMEM handle, int32_t* size) {
+void* GUI_ALLOC_Peek(GUI_HMEM handle, int32_t* size) {
     const int32_t slot = LiveSlot(handle);
     if (slot == 0) return nullptr;
     if (size) *size = g_blocks[slot].size;

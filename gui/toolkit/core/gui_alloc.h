@@ -35,7 +35,7 @@ int32_t GUI_ALLOC_GetNumUsedBlocks();
 // The toolkit's own access while it holds the toolkit lock and calls out to nothing: the
 // pointer without a lock count, nullptr (no report) when the handle is not a live block; the
 // block's size goes to *size when given.
-void* GUI_ALLOC__Peek(GUI_HMEM handle, int32_t* size = nullptr);
+void* GUI_ALLOC_Peek(GUI_HMEM handle, int32_t* size = nullptr);
 
 // Each block costs its size rounded up to 8 plus this header in the arena.
 inline constexpr int32_t GUI_ALLOC_BLOCK_OVERHEAD = 8;

@@ -19,17 +19,17 @@ int GUI_SetDisplayConfig(int x_size, int y_size, int num_buffers) {
     return 0;
 }
 
-void GUI__ResetDisplayConfig() {
+void GUI_ResetDisplayConfig() {
     GUI_LockGuard lock;
     g_x_size = g_y_size = g_num_buffers = 0;
 }
 
-int GUI__GetXSize() {
+int GUI_GetXSize() {
     return g_x_size;
 }
-int GUI__GetYSize() {
+int GUI_GetYSize() {
     return g_y_size;
 }
-int GUI__GetNumBuffers() {
+int GUI_GetNumBuffers() {
     return g_num_buffers;
 }

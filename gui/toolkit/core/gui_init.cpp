@@ -10,14 +10,14 @@
 void GUI_InitToolkit() {
     GUI_LockGuard lock;
     GUI_SetClock(HOST_GetTime);
-    GUI__ResetDisplayConfig();
+    GUI_ResetDisplayConfig();
     GUI_SetDrawTarget(nullptr, 1, 1, 1, nullptr);
     GUI_SetDefaultFont(nullptr);
     GUI_ConfigureMemory();
     GUI_ConfigureDisplay();
-    WM__ResetDrawTarget();
+    WM_ResetDrawTarget();
     GUITASK_Init();
-    WM__Init();
+    WM_Init();
 }
 
 int GUI_ExecAll() {

@@ -20,7 +20,7 @@ void GUI_InitToolkit();
 int GUI_ExecAll();
 
 // The configured display (0 before the display hook ran).
-int GUI__GetXSize();
-int GUI__GetYSize();
-int GUI__GetNumBuffers();
-void GUI__ResetDisplayConfig();
+int GUI_GetXSize();
+int GUI_GetYSize();
+int GUI_GetNumBuffers();
+void GUI_ResetDisplayConfig();

@@ -33,11 +33,11 @@ struct Defaults {
 Defaults g_defaults;
 
 ButtonObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<ButtonObj>(win, WIDGET_TYPE_BUTTON, kWrongType);
+    return WIDGET_AsChecked<ButtonObj>(win, WIDGET_TYPE_BUTTON, kWrongType);
 }
 
 ButtonObj* Own(WM_HANDLE win) {
-    return WIDGET__As<ButtonObj>(win, WIDGET_TYPE_BUTTON);
+    return WIDGET_As<ButtonObj>(win, WIDGET_TYPE_BUTTON);
 }
 
 bool Opaque(GUI_COLOUR c) {
@@ -50,11 +50,11 @@ void UpdateSeeThrough(WM_HANDLE win, const ButtonObj* obj) {
     bool open = obj->see_through || obj->flex;
     for (GUI_COLOUR c : obj->fill)
         open = open || !Opaque(c);
-    WIDGET__SetSeeThrough(win, open);
+    WIDGET_SetSeeThrough(win, open);
 }
 
 int StateIndex(const ButtonObj* obj) {
-    if (WIDGET__IsDisabled(&obj->w)) return BUTTON_CI_DISABLED;
+    if (WIDGET_IsDisabled(&obj->w)) return BUTTON_CI_DISABLED;
     return (obj->w.state & WIDGET_STATE_PRESSED) ? BUTTON_CI_PRESSED : BUTTON_CI_UNPRESSED;
 }
 
@@ -86,7 +86,7 @@ void Paint(const ButtonObj* obj) {
             GUI_SetDrawColor(obj->fill[index]);
             GUI_FillRectangleR(&whole);
         }
-        r = WIDGET__DrawEffect(&obj->w);
+        r = WIDGET_DrawEffect(&obj->w);
     }
     const GUI_PICTURE* image = obj->image[index] ? obj->image[index] : obj->image[0];
     if (image != nullptr) {
@@ -94,7 +94,7 @@ void Paint(const ButtonObj* obj) {
         const int h = r.y1 - r.y0 + 1;
         GUI_BlitPicture(image, r.x0 + (w - image->x_size) / 2, r.y0 + (h - image->y_size) / 2);
     }
-    const char* text = WIDGET__GetText(obj->text);
+    const char* text = WIDGET_GetText(obj->text);
     if (*text != '\0') {
         GUI_SelectFont(obj->font);
         GUI_SetDrawColor(obj->text_colour[index]);
@@ -116,8 +116,8 @@ void Paint(const ButtonObj* obj) {
 // Tells the parent while the button is visible; the button's object afterwards, nullptr when
 // the parent deleted it.
 ButtonObj* Tell(WM_HANDLE win, ButtonObj* obj, int code) {
-    if (!WIDGET__IsVisible(win)) return obj;
-    return WIDGET__NotifyAs<ButtonObj>(win, WIDGET_TYPE_BUTTON, code);
+    if (!WIDGET_IsVisible(win)) return obj;
+    return WIDGET_NotifyAs<ButtonObj>(win, WIDGET_TYPE_BUTTON, code);
 }
 
 // Sets the pressed state and tells the parent; false when the button went away meanwhile.
@@ -144,7 +144,7 @@ void OnPointer(WM_HANDLE win, ButtonObj* obj, const WM_POINTER_STATE* state) {
         return;
     }
     if (state->pressed) {
-        if (!pressed && !WIDGET__IsDisabled(&obj->w)) Press(win);
+        if (!pressed && !WIDGET_IsDisabled(&obj->w)) Press(win);
         return;
     }
     const int w = obj->w.win.rect.x1 - obj->w.win.rect.x0 + 1;
@@ -157,14 +157,14 @@ void OnPointer(WM_HANDLE win, ButtonObj* obj, const WM_POINTER_STATE* state) {
 bool OnKey(WM_HANDLE win, ButtonObj* obj, const WM_KEY_EVENT* key) {
     if (key == nullptr) return false;
     if (key->key == 13) {
-        if (key->pressed_cnt > 0 && !WIDGET__IsDisabled(&obj->w) && Press(win)) {
+        if (key->pressed_cnt > 0 && !WIDGET_IsDisabled(&obj->w) && Press(win)) {
             Release(win, WM_NOTIFICATION_RELEASED);
         }
         return true;
     }
     if (key->key == 32) {
         if (key->pressed_cnt > 0) {
-            if (!WIDGET__IsDisabled(&obj->w)) Press(win);
+            if (!WIDGET_IsDisabled(&obj->w)) Press(win);
         } else {
             Release(win, WM_NOTIFICATION_RELEASED);
         }
@@ -181,7 +181,7 @@ void BUTTON_DefaultProc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     ButtonObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -197,7 +197,7 @@ void BUTTON_DefaultProc(WM_MSG_RECORD* msg) {
             if (msg->data.v == 0) obj->w.state &= uint16_t(~WIDGET_STATE_PRESSED);
             break;
         case WM_MSG_DELETE:
-            WIDGET__FreeHandle(&obj->text);
+            WIDGET_FreeHandle(&obj->text);
             break;
         default:
             break;
@@ -209,7 +209,7 @@ WM_HANDLE BUTTON_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE pa
                             uint32_t flags, int, int id, int user_bytes) {
     GUI_LockGuard lock;
     const WM_HANDLE win =
-        WIDGET__Create(x0, y0, x_size, y_size, parent, flags, BUTTON_DefaultProc, sizeof(ButtonObj),
+        WIDGET_Create(x0, y0, x_size, y_size, parent, flags, BUTTON_DefaultProc, sizeof(ButtonObj),
                        user_bytes, WIDGET_TYPE_BUTTON, id, WIDGET_STATE_FOCUSABLE);
     if (win == 0) {
         GUI_ReportWarning("BUTTON:\nBUTTON_CreateUser() failed");
@@ -222,7 +222,7 @@ WM_HANDLE BUTTON_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE pa
     obj->flex = g_defaults.flex;
     obj->see_through = (flags & WM_CF_SEE_THROUGH) != 0;
     UpdateSeeThrough(win, obj);
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -246,9 +246,9 @@ int BUTTON_PutText(WM_HANDLE win, const char* text) {
     GUI_LockGuard lock;
     ButtonObj* obj = Get(win);
     if (obj == nullptr) return 1;
-    if (text != nullptr && obj->text != 0 && std::strcmp(WIDGET__GetText(obj->text), text) == 0)
+    if (text != nullptr && obj->text != 0 && std::strcmp(WIDGET_GetText(obj->text), text) == 0)
         return 0;
-    if (WIDGET__PutText(&obj->text, text) != 0) return 1;
+    if (WIDGET_PutText(&obj->text, text) != 0) return 1;
     WM_InvalidateWin(win);
     return 0;
 }
@@ -256,7 +256,7 @@ int BUTTON_PutText(WM_HANDLE win, const char* text) {
 int BUTTON_ReadText(WM_HANDLE win, char* buffer, int size) {
     GUI_LockGuard lock;
     ButtonObj* obj = Get(win);
-    return WIDGET__CopyOut(obj ? WIDGET__GetText(obj->text) : "", buffer, size);
+    return WIDGET_CopyOut(obj ? WIDGET_GetText(obj->text) : "", buffer, size);
 }
 
 void BUTTON_PutFont(WM_HANDLE win, const GUI_FONTDEF* font) {
@@ -353,10 +353,10 @@ void BUTTON_PutDefaultFont(const GUI_FONTDEF* font) {
 }
 
 int BUTTON_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_BUTTON, kWrongType, buffer, sizeof(ButtonObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_BUTTON, kWrongType, buffer, sizeof(ButtonObj), n);
 }
 
 int BUTTON_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_BUTTON, kWrongType, buffer, sizeof(ButtonObj),
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_BUTTON, kWrongType, buffer, sizeof(ButtonObj),
                                   n);
 }

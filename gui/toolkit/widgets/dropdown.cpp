@@ -30,11 +30,11 @@ struct DropObj {
 };
 
 DropObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<DropObj>(win, WIDGET_TYPE_DROPDOWN, kWrongType);
+    return WIDGET_AsChecked<DropObj>(win, WIDGET_TYPE_DROPDOWN, kWrongType);
 }
 
 DropObj* Own(WM_HANDLE win) {
-    return WIDGET__As<DropObj>(win, WIDGET_TYPE_DROPDOWN);
+    return WIDGET_As<DropObj>(win, WIDGET_TYPE_DROPDOWN);
 }
 
 int ClosedHeight(const DropObj* obj) {
@@ -45,11 +45,11 @@ void Paint(const DropObj* obj) {
     WIDGET_PaintScope scope;
     const GUI_RECT whole{0, 0, int16_t(obj->w.win.rect.x1 - obj->w.win.rect.x0),
                          int16_t(obj->w.win.rect.y1 - obj->w.win.rect.y0)};
-    const bool disabled = WIDGET__IsDisabled(&obj->w);
+    const bool disabled = WIDGET_IsDisabled(&obj->w);
     const bool open = obj->list != 0;
     GUI_SetDrawColor(disabled ? 0xE8E8E8 : 0xFFFFFF);
     GUI_FillRectangleR(&whole);
-    const GUI_RECT in = WIDGET__DrawEffect(&obj->w);
+    const GUI_RECT in = WIDGET_DrawEffect(&obj->w);
     const int h = in.y1 - in.y0 + 1;
     // The arrow button: a square at the right end.
     const GUI_RECT button{int16_t(in.x1 - h + 1), in.y0, in.x1, in.y1};
@@ -97,13 +97,13 @@ void Select(WM_HANDLE win, int index) {
     obj->sel = index;
     if (obj->list != 0) LISTBOX_Select(obj->list, index);
     WM_InvalidateWin(win);
-    WIDGET__Notify(win, WIDGET_TYPE_DROPDOWN, WM_NOTIFICATION_CHANGED);
+    WIDGET_Notify(win, WIDGET_TYPE_DROPDOWN, WM_NOTIFICATION_CHANGED);
 }
 
 // The drop-down whose open list the catcher holds.
 WM_HANDLE LayerOwner(WM_HANDLE layer) {
     WM_HANDLE owner = 0;
-    if (const void* p = GUI_ALLOC__Peek(layer))
+    if (const void* p = GUI_ALLOC_Peek(layer))
         std::memcpy(&owner, static_cast<const uint8_t*>(p) + sizeof(WM_Obj), sizeof owner);
     return owner;
 }
@@ -141,13 +141,13 @@ void LayerProc(WM_MSG_RECORD* msg) {
 
 void Expand(WM_HANDLE win) {
     DropObj* obj = Own(win);
-    if (obj == nullptr || obj->layer != 0 || WIDGET__IsDisabled(&obj->w)) return;
-    const GUI_RECT screen = WM__ScreenRect();
+    if (obj == nullptr || obj->layer != 0 || WIDGET_IsDisabled(&obj->w)) return;
+    const GUI_RECT screen = WM_ScreenRect();
     const WM_HANDLE layer =
         WM_CreateWindowAsChild(0, 0, screen.x1 + 1, screen.y1 + 1, 0,
                                WM_CF_SEE_THROUGH | WM_CF_ON_TOP, LayerProc, sizeof(WM_HANDLE));
     if (layer == 0) return;
-    std::memcpy(static_cast<uint8_t*>(GUI_ALLOC__Peek(layer)) + sizeof(WM_Obj), &win, sizeof win);
+    std::memcpy(static_cast<uint8_t*>(GUI_ALLOC_Peek(layer)) + sizeof(WM_Obj), &win, sizeof win);
     obj = Own(win);
     const GUI_RECT r = obj->w.win.rect;
     const int width = r.x1 - r.x0 + 1;
@@ -159,7 +159,7 @@ void Expand(WM_HANDLE win) {
         WM_DeleteWindow(layer);
         return;
     }
-    LISTBOX__PutOwner(list, win);
+    LISTBOX_PutOwner(list, win);
     LISTBOX_PutFont(list, obj->font);
     LISTBOX_PutScrollbarWidth(list, obj->scrollbar_width);
     const int count = GUI_ARRAY_GetCount(obj->items);
@@ -221,7 +221,7 @@ void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     DropObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -268,7 +268,7 @@ WM_HANDLE DROPDOWN_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE 
     const WIDGET_EFFECT* effect = WIDGET_GetDefaultEffect();
     const int closed = FONT_13.line_distance + 2 * (effect->size + 1 + kPadding);
     const WM_HANDLE win =
-        WIDGET__Create(x0, y0, x_size, closed, parent, flags, Proc, sizeof(DropObj), user_bytes,
+        WIDGET_Create(x0, y0, x_size, closed, parent, flags, Proc, sizeof(DropObj), user_bytes,
                        WIDGET_TYPE_DROPDOWN, id, WIDGET_STATE_FOCUSABLE);
     if (win == 0) {
         GUI_ReportWarning("DROPDOWN:\nDROPDOWN_CreateUser() failed");
@@ -278,7 +278,7 @@ WM_HANDLE DROPDOWN_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE 
     obj->font = &FONT_13;
     obj->list_height = int16_t(std::clamp(y_size, 1, 0x7FFF));
     obj->type_flags = uint8_t(type_flags);
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -383,10 +383,10 @@ DROPDOWN_PLACE DROPDOWN_PlaceList(int field_y0, int field_y1, int height, int sc
 }
 
 int DROPDOWN_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_DROPDOWN, kWrongType, buffer, sizeof(DropObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_DROPDOWN, kWrongType, buffer, sizeof(DropObj), n);
 }
 
 int DROPDOWN_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_DROPDOWN, kWrongType, buffer, sizeof(DropObj),
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_DROPDOWN, kWrongType, buffer, sizeof(DropObj),
                                   n);
 }

@@ -30,15 +30,15 @@ struct EditObj {
 };
 
 EditObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<EditObj>(win, WIDGET_TYPE_EDIT, kWrongType);
+    return WIDGET_AsChecked<EditObj>(win, WIDGET_TYPE_EDIT, kWrongType);
 }
 
 EditObj* Own(WM_HANDLE win) {
-    return WIDGET__As<EditObj>(win, WIDGET_TYPE_EDIT);
+    return WIDGET_As<EditObj>(win, WIDGET_TYPE_EDIT);
 }
 
 char* Text(EditObj* obj) {
-    return static_cast<char*>(GUI_ALLOC__Peek(obj->buffer));
+    return static_cast<char*>(GUI_ALLOC_Peek(obj->buffer));
 }
 
 int Len(EditObj* obj) {
@@ -129,11 +129,11 @@ void Paint(EditObj* obj) {
     WIDGET_PaintScope scope;
     const GUI_RECT whole{0, 0, int16_t(obj->w.win.rect.x1 - obj->w.win.rect.x0),
                          int16_t(obj->w.win.rect.y1 - obj->w.win.rect.y0)};
-    const bool disabled = WIDGET__IsDisabled(&obj->w);
+    const bool disabled = WIDGET_IsDisabled(&obj->w);
     const bool focused = (obj->w.state & WIDGET_STATE_FOCUS) != 0;
     GUI_SetDrawColor(disabled ? 0xE8E8E8 : obj->colour[0]);
     GUI_FillRectangleR(&whole);
-    const GUI_RECT in = WIDGET__DrawEffect(&obj->w);
+    const GUI_RECT in = WIDGET_DrawEffect(&obj->w);
     GUI_SetDrawColor(focused ? 0xD77800 : 0x8C8C8C);
     GUI_DrawRoundRect(in.x0, in.y0, in.x1, in.y1, 0);
     const GUI_RECT r = TextRect(obj);
@@ -197,7 +197,7 @@ void OnTimer(WM_HANDLE win, EditObj* obj) {
 
 // Places the cursor at the character under a press.
 void OnPointer(WM_HANDLE win, EditObj* obj, const WM_POINTER_STATE* state) {
-    if (state == nullptr || !state->pressed || WIDGET__IsDisabled(&obj->w)) return;
+    if (state == nullptr || !state->pressed || WIDGET_IsDisabled(&obj->w)) return;
     if (!(obj->w.state & WIDGET_STATE_FOCUS)) {
         WM_GiveFocus(win);
         obj = Own(win);
@@ -257,7 +257,7 @@ void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     EditObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -274,7 +274,7 @@ void Proc(WM_MSG_RECORD* msg) {
         case WM_MSG_DELETE:
             if (obj->timer != 0) WM_DeleteTimer(obj->timer);
             obj->timer = 0;
-            WIDGET__FreeHandle(&obj->buffer);
+            WIDGET_FreeHandle(&obj->buffer);
             break;
         default:
             break;
@@ -288,7 +288,7 @@ WM_HANDLE EDIT_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE pare
                           int, int id, int max_len, int user_bytes) {
     GUI_LockGuard lock;
     const WM_HANDLE win =
-        WIDGET__Create(x0, y0, x_size, y_size, parent, flags, Proc, sizeof(EditObj), user_bytes,
+        WIDGET_Create(x0, y0, x_size, y_size, parent, flags, Proc, sizeof(EditObj), user_bytes,
                        WIDGET_TYPE_EDIT, id, WIDGET_STATE_FOCUSABLE);
     if (win == 0) {
         GUI_ReportWarning("EDIT:\nEDIT_CreateUser() failed");
@@ -309,7 +309,7 @@ WM_HANDLE EDIT_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE pare
     obj->font = &FONT_13;
     obj->colour[0] = 0xFFFFFF;
     obj->colour[1] = 0x000000;
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -347,7 +347,7 @@ int EDIT_ReadText(WM_HANDLE win, char* buffer, int size) {
     GUI_LockGuard lock;
     EditObj* obj = Get(win);
     const char* t = obj ? Text(obj) : nullptr;
-    return WIDGET__CopyOut(t ? t : "", buffer, size);
+    return WIDGET_CopyOut(t ? t : "", buffer, size);
 }
 
 void EDIT_PutFont(WM_HANDLE win, const GUI_FONTDEF* font) {
@@ -373,10 +373,10 @@ void EDIT_PutMaxLen(WM_HANDLE win, int max_len) {
     const GUI_HMEM buffer = GUI_ALLOC_AllocZero(max_len + 1);
     if (buffer == 0) return;
     obj = Own(win); // the allocation may have reported; the object stays where it is
-    char* t = static_cast<char*>(GUI_ALLOC__Peek(buffer));
+    char* t = static_cast<char*>(GUI_ALLOC_Peek(buffer));
     const char* old = Text(obj);
     if (old != nullptr) std::memcpy(t, old, strnlen(old, size_t(max_len)));
-    WIDGET__FreeHandle(&obj->buffer);
+    WIDGET_FreeHandle(&obj->buffer);
     obj->buffer = buffer;
     obj->max_len = int16_t(max_len);
     ClampCursor(obj);
@@ -427,9 +427,9 @@ int EDIT_GetOverwrite(WM_HANDLE win) {
 }
 
 int EDIT_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_EDIT, kWrongType, buffer, sizeof(EditObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_EDIT, kWrongType, buffer, sizeof(EditObj), n);
 }
 
 int EDIT_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_EDIT, kWrongType, buffer, sizeof(EditObj), n);
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_EDIT, kWrongType, buffer, sizeof(EditObj), n);
 }

@@ -60,23 +60,23 @@ struct Axis {
 };
 
 GraphObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<GraphObj>(win, WIDGET_TYPE_GRAPH, kWrongType);
+    return WIDGET_AsChecked<GraphObj>(win, WIDGET_TYPE_GRAPH, kWrongType);
 }
 
 GraphObj* Own(WM_HANDLE win) {
-    return WIDGET__As<GraphObj>(win, WIDGET_TYPE_GRAPH);
+    return WIDGET_As<GraphObj>(win, WIDGET_TYPE_GRAPH);
 }
 
 Series* PeekSeries(GRAPH_HSERIES h) {
     int32_t size = 0;
-    auto* s = static_cast<Series*>(GUI_ALLOC__Peek(h, &size));
+    auto* s = static_cast<Series*>(GUI_ALLOC_Peek(h, &size));
     if (s == nullptr || size < int32_t(sizeof(Series)) || s->tag != kSeriesTag) return nullptr;
     return s;
 }
 
 Axis* PeekAxis(GRAPH_HAXIS h) {
     int32_t size = 0;
-    auto* a = static_cast<Axis*>(GUI_ALLOC__Peek(h, &size));
+    auto* a = static_cast<Axis*>(GUI_ALLOC_Peek(h, &size));
     if (a == nullptr || size < int32_t(sizeof(Axis)) || a->tag != kAxisTag) return nullptr;
     return a;
 }
@@ -124,7 +124,7 @@ void ClipTo(const ClipSave& c, const GUI_RECT& r, int org_x, int org_y) {
     int n = 0;
     for (int i = 0; i < c.count; ++i) {
         GUI_RECT x;
-        if (WM__Intersect(c.rects[size_t(i)], s, &x)) out[size_t(n++)] = x;
+        if (WM_Intersect(c.rects[size_t(i)], s, &x)) out[size_t(n++)] = x;
     }
     GUI_SetClipRects(out.data(), n);
 }
@@ -248,16 +248,16 @@ void GRAPH_DefaultProc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     GraphObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(win);
             return;
         case WM_MSG_DELETE:
             for (GRAPH_HSERIES& s : obj->series)
-                WIDGET__FreeHandle(&s);
+                WIDGET_FreeHandle(&s);
             for (GRAPH_HAXIS& a : obj->axes)
-                WIDGET__FreeHandle(&a);
+                WIDGET_FreeHandle(&a);
             break;
         default:
             break;
@@ -268,7 +268,7 @@ void GRAPH_DefaultProc(WM_MSG_RECORD* msg) {
 WM_HANDLE GRAPH_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE parent, uint32_t flags,
                            int, int id, int user_bytes) {
     GUI_LockGuard lock;
-    const WM_HANDLE win = WIDGET__Create(x0, y0, x_size, y_size, parent, flags, GRAPH_DefaultProc,
+    const WM_HANDLE win = WIDGET_Create(x0, y0, x_size, y_size, parent, flags, GRAPH_DefaultProc,
                                          sizeof(GraphObj), user_bytes, WIDGET_TYPE_GRAPH, id, 0);
     if (win == 0) {
         GUI_ReportWarning("GRAPH:\nGRAPH_CreateUser() failed");
@@ -278,7 +278,7 @@ WM_HANDLE GRAPH_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE par
     obj->colours = {0x000000, 0xC0C0C0, 0xFFFFFF, 0x404040};
     obj->grid_x = 50;
     obj->grid_y = 50;
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -305,7 +305,7 @@ GUI_COLOUR GRAPH_PutColor(WM_HANDLE win, GUI_COLOUR colour, int index) {
         old = obj->colours[size_t(index)];
         obj->colours[size_t(index)] = colour;
         // Without a border colour the margins show what lies beneath.
-        if (index == GRAPH_CI_BORDER) WIDGET__SetSeeThrough(win, (colour >> 24) == 0xFF);
+        if (index == GRAPH_CI_BORDER) WIDGET_SetSeeThrough(win, (colour >> 24) == 0xFF);
         return old != colour;
     });
     return old;
@@ -380,11 +380,11 @@ void GRAPH_GetDataRect(WM_HANDLE win, GUI_RECT* rect) {
 }
 
 int GRAPH_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_GRAPH, kWrongType, buffer, sizeof(GraphObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_GRAPH, kWrongType, buffer, sizeof(GraphObj), n);
 }
 
 int GRAPH_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_GRAPH, kWrongType, buffer, sizeof(GraphObj), n);
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_GRAPH, kWrongType, buffer, sizeof(GraphObj), n);
 }
 
 // ---- Series ----------------------------------------------------------------------------------
@@ -396,7 +396,7 @@ GRAPH_HSERIES GRAPH_SERIES_Create(GUI_COLOUR colour, int capacity, const int16_t
     const int32_t size = int32_t(sizeof(Series)) + capacity * int32_t(sizeof(int16_t));
     const GUI_HMEM h = GUI_ALLOC_AllocZero(size);
     if (h == 0) return 0;
-    auto* s = static_cast<Series*>(GUI_ALLOC__Peek(h));
+    auto* s = static_cast<Series*>(GUI_ALLOC_Peek(h));
     s->tag = kSeriesTag;
     s->colour = colour;
     s->capacity = capacity;
@@ -454,7 +454,7 @@ GRAPH_HAXIS GRAPH_AXIS_Create(int position, int text_align, int orientation, int
     GUI_LockGuard lock;
     const GUI_HMEM h = GUI_ALLOC_AllocZero(sizeof(Axis));
     if (h == 0) return 0;
-    auto* a = static_cast<Axis*>(GUI_ALLOC__Peek(h));
+    auto* a = static_cast<Axis*>(GUI_ALLOC_Peek(h));
     a->tag = kAxisTag;
     a->position = position;
     a->align = text_align;
@@ -473,10 +473,10 @@ template <class F> void ChangeAxis(GRAPH_HAXIS axis, F change) {
     if (a == nullptr) return;
     change(a);
     // The graph it belongs to shows the change at its next paint.
-    for (WM_HANDLE w = WM__g.first_win; w != 0;) {
-        const WM_Obj* win = WM__Obj(w);
+    for (WM_HANDLE w = g_wm.first_win; w != 0;) {
+        const WM_Obj* win = WM_ObjOf(w);
         if (win == nullptr) break;
-        if (const GraphObj* g = WIDGET__As<GraphObj>(w, WIDGET_TYPE_GRAPH)) {
+        if (const GraphObj* g = WIDGET_As<GraphObj>(w, WIDGET_TYPE_GRAPH)) {
             for (GRAPH_HAXIS x : g->axes)
                 if (x == axis) WM_InvalidateWin(w);
         }
@@ -510,10 +510,10 @@ void GRAPH_AXIS_Delete(GRAPH_HAXIS axis) {
     GUI_LockGuard lock;
     if (PeekAxis(axis) == nullptr) return;
     // One attached to a graph goes with it.
-    for (WM_HANDLE w = WM__g.first_win; w != 0;) {
-        const WM_Obj* win = WM__Obj(w);
+    for (WM_HANDLE w = g_wm.first_win; w != 0;) {
+        const WM_Obj* win = WM_ObjOf(w);
         if (win == nullptr) break;
-        if (const GraphObj* g = WIDGET__As<GraphObj>(w, WIDGET_TYPE_GRAPH))
+        if (const GraphObj* g = WIDGET_As<GraphObj>(w, WIDGET_TYPE_GRAPH))
             for (GRAPH_HAXIS x : g->axes)
                 if (x == axis) return;
         w = win->next_win;

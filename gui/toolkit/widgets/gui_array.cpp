@@ -11,7 +11,7 @@ namespace {
 uint8_t* Data(GUI_HMEM array, int32_t* size) {
     *size = 0;
     if (array == 0) return nullptr;
-    auto* p = static_cast<uint8_t*>(GUI_ALLOC__Peek(array, size));
+    auto* p = static_cast<uint8_t*>(GUI_ALLOC_Peek(array, size));
     return (p != nullptr && *size >= 4) ? p : nullptr;
 }
 
@@ -49,7 +49,7 @@ int GUI_ARRAY_AddItem(GUI_HMEM* array, const char* text, uint8_t flags) {
         GUI_ReportWarning("GUI_ARRAY:\nFailed to alloc buffer in GUI_ARRAY_AddItem()");
         return 1;
     }
-    auto* p = static_cast<uint8_t*>(GUI_ALLOC__Peek(grown));
+    auto* p = static_cast<uint8_t*>(GUI_ALLOC_Peek(grown));
     old = Data(*array, &old_size); // the failed-allocation path may not have run; re-read
     if (old != nullptr) std::memcpy(p, old, size_t(old_size));
     const int32_t n = (old ? Count(old) : 0) + 1;
@@ -71,7 +71,7 @@ int GUI_ARRAY_DeleteItem(GUI_HMEM* array, int index) {
     const int32_t item = int32_t(std::strlen(reinterpret_cast<const char*>(p + off + 1))) + 2;
     const GUI_HMEM shrunk = GUI_ALLOC_AllocZero(size - item);
     if (shrunk == 0) return 1;
-    auto* q = static_cast<uint8_t*>(GUI_ALLOC__Peek(shrunk));
+    auto* q = static_cast<uint8_t*>(GUI_ALLOC_Peek(shrunk));
     p = Data(*array, &size);
     std::memcpy(q, p, size_t(off));
     std::memcpy(q + off, p + off + item, size_t(size - off - item));
@@ -119,7 +119,7 @@ GUI_HMEM GUI_ARRAY_Copy(GUI_HMEM array) {
     if (Data(array, &size) == nullptr) return 0;
     const GUI_HMEM copy = GUI_ALLOC_AllocZero(size);
     if (copy == 0) return 0;
-    std::memcpy(GUI_ALLOC__Peek(copy), Data(array, &size), size_t(size));
+    std::memcpy(GUI_ALLOC_Peek(copy), Data(array, &size), size_t(size));
     return copy;
 }
 

@@ -31,11 +31,11 @@ struct ListObj {
 };
 
 ListObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<ListObj>(win, WIDGET_TYPE_LISTBOX, kWrongType);
+    return WIDGET_AsChecked<ListObj>(win, WIDGET_TYPE_LISTBOX, kWrongType);
 }
 
 ListObj* Own(WM_HANDLE win) {
-    return WIDGET__As<ListObj>(win, WIDGET_TYPE_LISTBOX);
+    return WIDGET_As<ListObj>(win, WIDGET_TYPE_LISTBOX);
 }
 
 // The list inside an open drop-down tells the drop-down, any other its parent; the list's
@@ -43,7 +43,7 @@ ListObj* Own(WM_HANDLE win) {
 ListObj* Notify(WM_HANDLE win, int code) {
     ListObj* obj = Own(win);
     if (obj == nullptr) return nullptr;
-    return WIDGET__NotifyAs<ListObj>(win, WIDGET_TYPE_LISTBOX, code, obj->owner);
+    return WIDGET_NotifyAs<ListObj>(win, WIDGET_TYPE_LISTBOX, code, obj->owner);
 }
 
 int RowHeight(const ListObj* obj) {
@@ -114,7 +114,7 @@ void ScrollIntoView(ListObj* obj) {
 
 void Paint(const ListObj* obj) {
     WIDGET_PaintScope scope;
-    const GUI_RECT in = WIDGET__DrawEffect(&obj->w);
+    const GUI_RECT in = WIDGET_DrawEffect(&obj->w);
     GUI_RECT area = in;
     if (ScrollbarShown(obj)) area.x1 = int16_t(area.x1 - ScrollbarWidth(obj));
     GUI_SelectFont(obj->font);
@@ -158,7 +158,7 @@ bool Enabled(const ListObj* obj, int line) {
 void SelectLine(WM_HANDLE win, int index);
 
 void OnPointer(WM_HANDLE win, ListObj* obj, const WM_POINTER_STATE* state) {
-    if (state == nullptr || WIDGET__IsDisabled(&obj->w)) return;
+    if (state == nullptr || WIDGET_IsDisabled(&obj->w)) return;
     const int line = LineAt(obj, state->x, state->y);
     if (state->pressed) {
         // A disabled line cannot be chosen with the pointer.
@@ -194,7 +194,7 @@ bool OnKey(WM_HANDLE win, ListObj* obj, const WM_KEY_EVENT* key) {
 void OnWheel(WM_HANDLE win, ListObj* obj, WM_WHEEL_EVENT* wheel) {
     if (wheel == nullptr || wheel->dy == 0) return;
     wheel->used = 1;
-    if (WIDGET__IsDisabled(&obj->w)) return;
+    if (WIDGET_IsDisabled(&obj->w)) return;
     const int top = obj->top;
     obj->top -= wheel->dy * WM_WHEEL_LINES;
     UpdateScrollbar(win);
@@ -206,7 +206,7 @@ void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     ListObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -270,7 +270,7 @@ WM_HANDLE LISTBOX_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE p
                              int user_bytes) {
     GUI_LockGuard lock;
     const WM_HANDLE win =
-        WIDGET__Create(x0, y0, x_size, y_size, parent, flags, Proc, sizeof(ListObj), user_bytes,
+        WIDGET_Create(x0, y0, x_size, y_size, parent, flags, Proc, sizeof(ListObj), user_bytes,
                        WIDGET_TYPE_LISTBOX, id, WIDGET_STATE_FOCUSABLE);
     if (win == 0) {
         GUI_ReportWarning("LISTBOX:\nLISTBOX_CreateUser() failed");
@@ -285,7 +285,7 @@ WM_HANDLE LISTBOX_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE p
         obj = Own(win);
         if (GUI_ARRAY_AddItem(&obj->items, *items, 0) != 0) break;
     }
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -343,7 +343,7 @@ int LISTBOX_ReadItemText(WM_HANDLE win, int index, char* buffer, int size) {
     GUI_LockGuard lock;
     ListObj* obj = Get(win);
     const char* text = obj ? GUI_ARRAY_GetText(obj->items, index) : nullptr;
-    return WIDGET__CopyOut(text ? text : "", buffer, size);
+    return WIDGET_CopyOut(text ? text : "", buffer, size);
 }
 
 void LISTBOX_PutItemDisabled(WM_HANDLE win, int index, int on) {
@@ -407,7 +407,7 @@ void LISTBOX_PutFont(WM_HANDLE win, const GUI_FONTDEF* font) {
     WM_InvalidateWin(win);
 }
 
-void LISTBOX__PutOwner(WM_HANDLE win, WM_HANDLE owner) {
+void LISTBOX_PutOwner(WM_HANDLE win, WM_HANDLE owner) {
     GUI_LockGuard lock;
     if (ListObj* obj = Own(win)) obj->owner = owner;
 }

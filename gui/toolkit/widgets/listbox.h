@@ -44,4 +44,4 @@ void LISTBOX_PutFont(WM_HANDLE win, const GUI_FONTDEF* font);
 
 // For the drop-down list: notifications go to this window instead of the parent, and a
 // release on an enabled line is told as WM_NOTIFICATION_RELEASED.
-void LISTBOX__PutOwner(WM_HANDLE win, WM_HANDLE owner);
+void LISTBOX_PutOwner(WM_HANDLE win, WM_HANDLE owner);

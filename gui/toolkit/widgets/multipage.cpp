@@ -40,11 +40,11 @@ std::array<MULTIPAGE_LOOK, 3> g_looks{{
 const GUI_FONTDEF* g_default_font = &FONT_13;
 
 MpObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<MpObj>(win, WIDGET_TYPE_MULTIPAGE, kWrongType);
+    return WIDGET_AsChecked<MpObj>(win, WIDGET_TYPE_MULTIPAGE, kWrongType);
 }
 
 MpObj* Own(WM_HANDLE win) {
-    return WIDGET__As<MpObj>(win, WIDGET_TYPE_MULTIPAGE);
+    return WIDGET_As<MpObj>(win, WIDGET_TYPE_MULTIPAGE);
 }
 
 int TabHeight(const MpObj* obj) {
@@ -60,7 +60,7 @@ int Width(const MpObj* obj) {
 }
 
 int TabWidth(const MpObj* obj, int i) {
-    return WIDGET__TextWidth(obj->font, WIDGET__GetText(obj->pages[size_t(i)].title)) +
+    return WIDGET_TextWidth(obj->font, WIDGET_GetText(obj->pages[size_t(i)].title)) +
            2 * kTabMargin;
 }
 
@@ -120,7 +120,7 @@ void Paint(const MpObj* obj) {
         GUI_SetDrawColor(look.text);
         const GUI_RECT r{int16_t(x), int16_t(y0 + 1), int16_t(x + w - 1), int16_t(th - 1)};
         const GUI_RECT clip{r.x0, r.y0, int16_t(x1), r.y1};
-        GUI_PrintInRect(WIDGET__GetText(page.title), &clip,
+        GUI_PrintInRect(WIDGET_GetText(page.title), &clip,
                         w <= x1 - x + 1 ? GUI_ALIGN_HCENTER | GUI_ALIGN_VCENTER
                                         : GUI_ALIGN_LEFT | GUI_ALIGN_VCENTER);
         x += w;
@@ -135,8 +135,8 @@ void Paint(const MpObj* obj) {
 
 void ClientProc(WM_MSG_RECORD* msg) {
     if (msg->msg_id != WM_MSG_PAINT) return WM_FallbackProc(msg);
-    const WM_Obj* client = WM__Obj(msg->target);
-    const MpObj* obj = client ? WIDGET__As<MpObj>(client->parent, WIDGET_TYPE_MULTIPAGE) : nullptr;
+    const WM_Obj* client = WM_ObjOf(msg->target);
+    const MpObj* obj = client ? WIDGET_As<MpObj>(client->parent, WIDGET_TYPE_MULTIPAGE) : nullptr;
     if (obj == nullptr) return;
     const MULTIPAGE_LOOK& look = g_looks[1];
     GUI_SetBackColor(look.fill);
@@ -177,12 +177,12 @@ void ShowPage(WM_HANDLE win, int index) {
     for (int i = 0; i < count; ++i)
         if (i != index) WM_HideWin(pages[size_t(i)].win);
     WM_ShowWin(page);
-    if (!WM__IsAncestorOrSelf(page, WM_GetFocusedWindow())) WM_GiveFocus(page);
-    WIDGET__Notify(win, WIDGET_TYPE_MULTIPAGE, WM_NOTIFICATION_CHANGED);
+    if (!WM_IsAncestorOrSelf(page, WM_GetFocusedWindow())) WM_GiveFocus(page);
+    WIDGET_Notify(win, WIDGET_TYPE_MULTIPAGE, WM_NOTIFICATION_CHANGED);
 }
 
 void OnPointer(WM_HANDLE win, MpObj* obj, const WM_POINTER_STATE* state) {
-    if (state == nullptr || !state->pressed || WIDGET__IsDisabled(&obj->w)) return;
+    if (state == nullptr || !state->pressed || WIDGET_IsDisabled(&obj->w)) return;
     if (state->y < 0 || state->y >= TabHeight(obj)) return;
     if (Overflows(obj) && state->x >= TabRoom(obj)) {
         const int s = ArrowSize(obj);
@@ -209,7 +209,7 @@ void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     MpObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -223,7 +223,7 @@ void Proc(WM_MSG_RECORD* msg) {
             return;
         case WM_MSG_DELETE:
             for (Page& page : obj->pages)
-                WIDGET__FreeHandle(&page.title);
+                WIDGET_FreeHandle(&page.title);
             break;
         default:
             break;
@@ -236,7 +236,7 @@ void Proc(WM_MSG_RECORD* msg) {
 WM_HANDLE MULTIPAGE_Create(int x0, int y0, int x_size, int y_size, WM_HANDLE parent, uint32_t flags,
                            int, int id) {
     GUI_LockGuard lock;
-    const WM_HANDLE win = WIDGET__Create(x0, y0, x_size, y_size, parent, flags | WM_CF_SEE_THROUGH,
+    const WM_HANDLE win = WIDGET_Create(x0, y0, x_size, y_size, parent, flags | WM_CF_SEE_THROUGH,
                                          Proc, sizeof(MpObj), 0, WIDGET_TYPE_MULTIPAGE, id, 0);
     if (win == 0) {
         GUI_ReportError("MULTIPAGE_Create failed");
@@ -256,7 +256,7 @@ WM_HANDLE MULTIPAGE_Create(int x0, int y0, int x_size, int y_size, WM_HANDLE par
         return 0;
     }
     Own(win)->client = client;
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -273,14 +273,14 @@ void MULTIPAGE_InsertPage(WM_HANDLE win, WM_HANDLE page, const char* title) {
             if (!taken) page = c;
         }
         if (page == 0) return;
-    } else if (WM__Obj(page) == nullptr) {
+    } else if (WM_ObjOf(page) == nullptr) {
         return;
     }
     Page entry{page, 0, 1};
-    if (WIDGET__PutText(&entry.title, title) != 0) return;
+    if (WIDGET_PutText(&entry.title, title) != 0) return;
     WM_AttachWindowAt(page, obj->client, 0, 0);
     obj = Own(win);
-    if (obj == nullptr) return WIDGET__FreeHandle(&entry.title);
+    if (obj == nullptr) return WIDGET_FreeHandle(&entry.title);
     const int index = obj->count++;
     obj->pages[size_t(index)] = entry;
     WM_InvalidateWin(win);

@@ -23,11 +23,11 @@ struct ScrollObj {
 int g_default_width = SCROLLBAR_DEFAULT_WIDTH;
 
 ScrollObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<ScrollObj>(win, WIDGET_TYPE_SCROLLBAR, kWrongType);
+    return WIDGET_AsChecked<ScrollObj>(win, WIDGET_TYPE_SCROLLBAR, kWrongType);
 }
 
 ScrollObj* Own(WM_HANDLE win) {
-    return WIDGET__As<ScrollObj>(win, WIDGET_TYPE_SCROLLBAR);
+    return WIDGET_As<ScrollObj>(win, WIDGET_TYPE_SCROLLBAR);
 }
 
 // Geometry along the bar: the arrows are squares at both ends, the track lies between them.
@@ -125,7 +125,7 @@ void Change(WM_HANDLE win, ScrollObj* obj, int value) {
     if (value == obj->value) return;
     obj->value = value;
     WM_InvalidateWin(win);
-    WIDGET__Notify(win, WIDGET_TYPE_SCROLLBAR, WM_NOTIFICATION_VALUE_MODIFIED);
+    WIDGET_Notify(win, WIDGET_TYPE_SCROLLBAR, WM_NOTIFICATION_VALUE_MODIFIED);
 }
 
 void OnPointer(WM_HANDLE win, ScrollObj* obj, const WM_POINTER_STATE* state) {
@@ -167,7 +167,7 @@ void Proc(WM_MSG_RECORD* msg) {
     const WM_HANDLE win = msg->target;
     ScrollObj* obj = Own(win);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
@@ -201,7 +201,7 @@ template <class F> void Update(WM_HANDLE win, F change) {
 WM_HANDLE SCROLLBAR_Create(int x0, int y0, int x_size, int y_size, WM_HANDLE parent, uint32_t flags,
                            int type_flags, int id) {
     GUI_LockGuard lock;
-    const WM_HANDLE win = WIDGET__Create(x0, y0, x_size, y_size, parent, flags, Proc,
+    const WM_HANDLE win = WIDGET_Create(x0, y0, x_size, y_size, parent, flags, Proc,
                                          sizeof(ScrollObj), 0, WIDGET_TYPE_SCROLLBAR, id, 0);
     if (win == 0) {
         GUI_ReportError("SCROLLBAR_Create failed");
@@ -211,7 +211,7 @@ WM_HANDLE SCROLLBAR_Create(int x0, int y0, int x_size, int y_size, WM_HANDLE par
     obj->vertical = (type_flags & SCROLLBAR_CF_VERTICAL) ? 1 : 0;
     obj->drag = -1;
     obj->page_size = 1;
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 

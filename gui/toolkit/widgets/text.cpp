@@ -22,7 +22,7 @@ GUI_COLOUR g_default_colour = 0x000000;
 const GUI_FONTDEF* g_default_font = &FONT_13;
 
 TextObj* Get(WM_HANDLE win) {
-    return WIDGET__AsChecked<TextObj>(win, WIDGET_TYPE_TEXT, kWrongType);
+    return WIDGET_AsChecked<TextObj>(win, WIDGET_TYPE_TEXT, kWrongType);
 }
 
 void Paint(TextObj* obj) {
@@ -31,19 +31,19 @@ void Paint(TextObj* obj) {
                int16_t(obj->w.win.rect.y1 - obj->w.win.rect.y0)};
     GUI_SelectFont(obj->font);
     GUI_SetDrawColor(obj->colour);
-    GUI_PrintInRect(WIDGET__GetText(obj->text), &r, obj->align);
+    GUI_PrintInRect(WIDGET_GetText(obj->text), &r, obj->align);
 }
 
 void Proc(WM_MSG_RECORD* msg) {
-    auto* obj = WIDGET__As<TextObj>(msg->target, WIDGET_TYPE_TEXT);
+    auto* obj = WIDGET_As<TextObj>(msg->target, WIDGET_TYPE_TEXT);
     if (obj == nullptr) return WM_FallbackProc(msg);
-    if (WIDGET__HandleCommon(msg, &obj->w)) return;
+    if (WIDGET_HandleCommon(msg, &obj->w)) return;
     switch (msg->msg_id) {
         case WM_MSG_PAINT:
             Paint(obj);
             return;
         case WM_MSG_DELETE:
-            WIDGET__FreeHandle(&obj->text);
+            WIDGET_FreeHandle(&obj->text);
             break;
         default:
             break;
@@ -57,19 +57,19 @@ WM_HANDLE TEXT_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE pare
                           int alignment, int id, const char* text, int user_bytes) {
     GUI_LockGuard lock;
     const WM_HANDLE win =
-        WIDGET__Create(x0, y0, x_size, y_size, parent, flags | WM_CF_SEE_THROUGH, Proc,
+        WIDGET_Create(x0, y0, x_size, y_size, parent, flags | WM_CF_SEE_THROUGH, Proc,
                        sizeof(TextObj), user_bytes, WIDGET_TYPE_TEXT, id, 0);
     if (win == 0) {
         GUI_ReportWarning("TEXT:\nTEXT_CreateUser() failed");
         return 0;
     }
-    auto* obj = WIDGET__As<TextObj>(win, WIDGET_TYPE_TEXT);
+    auto* obj = WIDGET_As<TextObj>(win, WIDGET_TYPE_TEXT);
     obj->font = g_default_font;
     obj->colour = g_default_colour;
     obj->align = int16_t(alignment);
     // A text the heap cannot hold leaves the label empty; the label itself is usable.
-    WIDGET__PutText(&obj->text, text);
-    WIDGET__Finish(win, flags);
+    WIDGET_PutText(&obj->text, text);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -89,9 +89,9 @@ int TEXT_PutText(WM_HANDLE win, const char* text) {
     GUI_LockGuard lock;
     TextObj* obj = Get(win);
     if (obj == nullptr) return 1;
-    if (text != nullptr && obj->text != 0 && std::strcmp(WIDGET__GetText(obj->text), text) == 0)
+    if (text != nullptr && obj->text != 0 && std::strcmp(WIDGET_GetText(obj->text), text) == 0)
         return 0;
-    if (WIDGET__PutText(&obj->text, text) != 0) return 1;
+    if (WIDGET_PutText(&obj->text, text) != 0) return 1;
     WM_InvalidateWin(win);
     return 0;
 }
@@ -100,10 +100,10 @@ int TEXT_ReadText(WM_HANDLE win, char* buffer, int size) {
     GUI_LockGuard lock;
     TextObj* obj = Get(win);
     if (obj == nullptr) {
-        WIDGET__CopyOut("", buffer, size);
+        WIDGET_CopyOut("", buffer, size);
         return 0;
     }
-    return WIDGET__CopyOut(WIDGET__GetText(obj->text), buffer, size);
+    return WIDGET_CopyOut(WIDGET_GetText(obj->text), buffer, size);
 }
 
 void TEXT_PutFont(WM_HANDLE win, const GUI_FONTDEF* font) {
@@ -131,11 +131,11 @@ void TEXT_PutAlign(WM_HANDLE win, int alignment) {
 }
 
 int TEXT_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_TEXT, kWrongType, buffer, sizeof(TextObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_TEXT, kWrongType, buffer, sizeof(TextObj), n);
 }
 
 int TEXT_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_TEXT, kWrongType, buffer, sizeof(TextObj), n);
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_TEXT, kWrongType, buffer, sizeof(TextObj), n);
 }
 
 void TEXT_PutDefaultColor(GUI_COLOUR colour) {

@@ -59,64 +59,64 @@ struct WIDGET_Obj {
 // Creates the window of a widget whose object (window record included) is obj_size bytes,
 // followed by user_bytes; fills the common part. 0 when the window cannot be made (the window
 // manager has reported it) or the sizes are out of range.
-WM_HANDLE WIDGET__Create(int x0, int y0, int x_size, int y_size, WM_HANDLE parent, uint32_t flags,
+WM_HANDLE WIDGET_Create(int x0, int y0, int x_size, int y_size, WM_HANDLE parent, uint32_t flags,
                          WM_PROC proc, int obj_size, int user_bytes, WIDGET_TYPE type, int id,
                          uint16_t state);
 
 // Shows the widget once its object is filled in, when the caller's flags ask for it.
-void WIDGET__Finish(WM_HANDLE win, uint32_t flags);
+void WIDGET_Finish(WM_HANDLE win, uint32_t flags);
 
 // The object of a live widget of the type, nullptr otherwise. The checked variant reports
 // wrong_text as an error when the handle is not 0 and not such a widget.
-WIDGET_Obj* WIDGET__Peek(WM_HANDLE win, WIDGET_TYPE type);
-WIDGET_Obj* WIDGET__Checked(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text);
+WIDGET_Obj* WIDGET_Peek(WM_HANDLE win, WIDGET_TYPE type);
+WIDGET_Obj* WIDGET_Checked(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text);
 
-template <class T> T* WIDGET__As(WM_HANDLE win, WIDGET_TYPE type) {
-    return reinterpret_cast<T*>(WIDGET__Peek(win, type));
+template <class T> T* WIDGET_As(WM_HANDLE win, WIDGET_TYPE type) {
+    return reinterpret_cast<T*>(WIDGET_Peek(win, type));
 }
-template <class T> T* WIDGET__AsChecked(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text) {
-    return reinterpret_cast<T*>(WIDGET__Checked(win, type, wrong_text));
+template <class T> T* WIDGET_AsChecked(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text) {
+    return reinterpret_cast<T*>(WIDGET_Checked(win, type, wrong_text));
 }
 
 // Tells the widget's parent (or receiver, when given: the drop-down that owns an open list)
 // WM_MSG_NOTIFY_PARENT with the code and returns the widget's object fetched anew: nullptr when
 // the receiver deleted the widget while handling the news. After a notification a widget uses
 // only what this returns, never an object pointer it held before.
-WIDGET_Obj* WIDGET__Notify(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0);
+WIDGET_Obj* WIDGET_Notify(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0);
 
 template <class T>
-T* WIDGET__NotifyAs(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0) {
-    return reinterpret_cast<T*>(WIDGET__Notify(win, type, code, receiver));
+T* WIDGET_NotifyAs(WM_HANDLE win, WIDGET_TYPE type, int code, WM_HANDLE receiver = 0) {
+    return reinterpret_cast<T*>(WIDGET_Notify(win, type, code, receiver));
 }
 
 // Handles what every widget answers alike: its id, and taking or losing the focus (which it
 // accepts only while focusable, telling the parent with codes 8 and 9). True when handled.
-bool WIDGET__HandleCommon(WM_MSG_RECORD* msg, WIDGET_Obj* obj);
+bool WIDGET_HandleCommon(WM_MSG_RECORD* msg, WIDGET_Obj* obj);
 
 // User bytes: n clamped to what the widget was created with; returns the count copied.
-int WIDGET__ReadUserBytes(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text, void* buffer,
+int WIDGET_ReadUserBytes(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text, void* buffer,
                           int obj_size, int n);
-int WIDGET__WriteUserBytes(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text,
+int WIDGET_WriteUserBytes(WM_HANDLE win, WIDGET_TYPE type, const char* wrong_text,
                            const void* buffer, int obj_size, int n);
 
 // Heap texts. PutText replaces *text with a copy of s (null: no text) and returns 0, or 1 when
 // the heap has no room (the old text stays). GetText is "" for none.
-int WIDGET__PutText(GUI_HMEM* text, const char* s);
-const char* WIDGET__GetText(GUI_HMEM text);
-void WIDGET__FreeHandle(GUI_HMEM* handle);
+int WIDGET_PutText(GUI_HMEM* text, const char* s);
+const char* WIDGET_GetText(GUI_HMEM text);
+void WIDGET_FreeHandle(GUI_HMEM* handle);
 // Copies at most size - 1 characters and a zero; returns the characters copied.
-int WIDGET__CopyOut(const char* s, char* buffer, int size);
+int WIDGET_CopyOut(const char* s, char* buffer, int size);
 
 // Draws the effect's frame around the window's client rectangle and returns the rectangle
 // inside it.
-GUI_RECT WIDGET__DrawEffect(const WIDGET_Obj* obj);
+GUI_RECT WIDGET_DrawEffect(const WIDGET_Obj* obj);
 // Width of a one-line text in a font, without touching the drawing context.
-int WIDGET__TextWidth(const GUI_FONTDEF* font, const char* text);
+int WIDGET_TextWidth(const GUI_FONTDEF* font, const char* text);
 // Makes a widget whose look leaves parts of it unpainted see-through (what lies beneath is
 // painted first), or opaque again.
-void WIDGET__SetSeeThrough(WM_HANDLE win, bool on);
-bool WIDGET__IsVisible(WM_HANDLE win);
-bool WIDGET__IsDisabled(const WIDGET_Obj* obj);
+void WIDGET_SetSeeThrough(WM_HANDLE win, bool on);
+bool WIDGET_IsVisible(WM_HANDLE win);
+bool WIDGET_IsDisabled(const WIDGET_Obj* obj);
 
 // Keeps the font, text mode, alignment and line width of the context across a paint.
 class WIDGET_PaintScope {

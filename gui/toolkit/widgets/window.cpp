@@ -16,7 +16,7 @@ struct WindowObj {
 };
 
 WindowObj* Own(WM_HANDLE win) {
-    return WIDGET__As<WindowObj>(win, WIDGET_TYPE_WINDOW);
+    return WIDGET_As<WindowObj>(win, WIDGET_TYPE_WINDOW);
 }
 
 void Proc(WM_MSG_RECORD* msg) {
@@ -50,13 +50,13 @@ void Proc(WM_MSG_RECORD* msg) {
 WM_HANDLE WINDOW_CreateUser(int x0, int y0, int x_size, int y_size, WM_HANDLE parent,
                             uint32_t flags, int id, WM_PROC callback, int user_bytes) {
     GUI_LockGuard lock;
-    const WM_HANDLE win = WIDGET__Create(x0, y0, x_size, y_size, parent, flags, Proc,
+    const WM_HANDLE win = WIDGET_Create(x0, y0, x_size, y_size, parent, flags, Proc,
                                          sizeof(WindowObj), user_bytes, WIDGET_TYPE_WINDOW, id, 0);
     if (win == 0) return 0;
     WindowObj* obj = Own(win);
     obj->callback = callback;
     obj->bk = WM_INVALID_COLOUR;
-    WIDGET__Finish(win, flags);
+    WIDGET_Finish(win, flags);
     return win;
 }
 
@@ -69,17 +69,17 @@ WM_HANDLE WINDOW_CreateIndirect(const WM_DIALOG_ITEM* item, WM_HANDLE parent, in
 
 void WINDOW_PutBkColor(WM_HANDLE win, GUI_COLOUR colour) {
     GUI_LockGuard lock;
-    auto* obj = WIDGET__AsChecked<WindowObj>(win, WIDGET_TYPE_WINDOW, kWrongType);
+    auto* obj = WIDGET_AsChecked<WindowObj>(win, WIDGET_TYPE_WINDOW, kWrongType);
     if (obj == nullptr || obj->bk == colour) return;
     obj->bk = colour;
     WM_InvalidateWin(win);
 }
 
 int WINDOW_ReadUserBytes(WM_HANDLE win, void* buffer, int n) {
-    return WIDGET__ReadUserBytes(win, WIDGET_TYPE_WINDOW, kWrongType, buffer, sizeof(WindowObj), n);
+    return WIDGET_ReadUserBytes(win, WIDGET_TYPE_WINDOW, kWrongType, buffer, sizeof(WindowObj), n);
 }
 
 int WINDOW_WriteUserBytes(WM_HANDLE win, const void* buffer, int n) {
-    return WIDGET__WriteUserBytes(win, WIDGET_TYPE_WINDOW, kWrongType, buffer, sizeof(WindowObj),
+    return WIDGET_WriteUserBytes(win, WIDGET_TYPE_WINDOW, kWrongType, buffer, sizeof(WindowObj),
                                   n);
 }

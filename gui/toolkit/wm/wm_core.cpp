@@ -10,7 +10,7 @@
 #include <array>
 #include <mutex>
 
-WM_STATE WM__g{};
+WM_STATE g_wm{};
 
 namespace {
 
@@ -23,14 +23,14 @@ int16_t Clamp16(long value) {
 // Links the window among its parent's children: above every sibling, but below the on-top
 // siblings unless it is on top itself.
 void LinkChild(WM_HANDLE win, WM_Obj* obj) {
-    WM_Obj* parent = WM__Obj(obj->parent);
+    WM_Obj* parent = WM_ObjOf(obj->parent);
     if (parent == nullptr) return;
     obj->next_sibling = 0;
     const bool on_top = obj->status & WM_CF_ON_TOP;
     WM_HANDLE prev = 0;
     WM_HANDLE cur = parent->first_child;
     while (cur != 0) {
-        WM_Obj* c = WM__Obj(cur);
+        WM_Obj* c = WM_ObjOf(cur);
         if (!on_top && (c->status & WM_CF_ON_TOP)) break;
         prev = cur;
         cur = c->next_sibling;
@@ -39,17 +39,17 @@ void LinkChild(WM_HANDLE win, WM_Obj* obj) {
     if (prev == 0)
         parent->first_child = win;
     else
-        WM__Obj(prev)->next_sibling = win;
+        WM_ObjOf(prev)->next_sibling = win;
 }
 
 void UnlinkChild(WM_HANDLE win, WM_Obj* obj) {
-    WM_Obj* parent = WM__Obj(obj->parent);
+    WM_Obj* parent = WM_ObjOf(obj->parent);
     if (parent == nullptr) return;
     if (parent->first_child == win) {
         parent->first_child = obj->next_sibling;
     } else {
         for (WM_HANDLE cur = parent->first_child; cur != 0;) {
-            WM_Obj* c = WM__Obj(cur);
+            WM_Obj* c = WM_ObjOf(cur);
             if (c->next_sibling == win) {
                 c->next_sibling = obj->next_sibling;
                 break;
@@ -61,13 +61,13 @@ void UnlinkChild(WM_HANDLE win, WM_Obj* obj) {
 }
 
 void UnlinkFromList(WM_HANDLE win, WM_Obj* obj) {
-    if (WM__g.paint_resume == win) WM__g.paint_resume = obj->next_win;
-    if (WM__g.first_win == win) {
-        WM__g.first_win = obj->next_win;
+    if (g_wm.paint_resume == win) g_wm.paint_resume = obj->next_win;
+    if (g_wm.first_win == win) {
+        g_wm.first_win = obj->next_win;
         return;
     }
-    for (WM_HANDLE cur = WM__g.first_win; cur != 0;) {
-        WM_Obj* c = WM__Obj(cur);
+    for (WM_HANDLE cur = g_wm.first_win; cur != 0;) {
+        WM_Obj* c = WM_ObjOf(cur);
         if (c->next_win == win) {
             c->next_win = obj->next_win;
             return;
@@ -77,12 +77,12 @@ void UnlinkFromList(WM_HANDLE win, WM_Obj* obj) {
 }
 
 void AppendToList(WM_HANDLE win) {
-    if (WM__g.first_win == 0) {
-        WM__g.first_win = win;
+    if (g_wm.first_win == 0) {
+        g_wm.first_win = win;
         return;
     }
-    WM_HANDLE cur = WM__g.first_win;
-    while (WM_Obj* c = WM__Obj(cur)) {
+    WM_HANDLE cur = g_wm.first_win;
+    while (WM_Obj* c = WM_ObjOf(cur)) {
         if (c->next_win == 0) {
             c->next_win = win;
             return;
@@ -93,7 +93,7 @@ void AppendToList(WM_HANDLE win) {
 
 // The area a window covers on screen, invalidated in what lies beneath it.
 void InvalidateBeneath(WM_Obj* obj) {
-    if (obj->parent != 0) WM__InvalidateTree(obj->parent, obj->rect);
+    if (obj->parent != 0) WM_InvalidateTree(obj->parent, obj->rect);
 }
 
 void DeleteRecursive(WM_HANDLE win);
@@ -102,8 +102,8 @@ void DeleteRecursive(WM_HANDLE win);
 void DeleteChildren(WM_Obj* obj) {
     for (;;) {
         WM_HANDLE child = obj->first_child;
-        while (child != 0 && (WM__Obj(child)->status & WM_SF_DELETING)) {
-            child = WM__Obj(child)->next_sibling;
+        while (child != 0 && (WM_ObjOf(child)->status & WM_SF_DELETING)) {
+            child = WM_ObjOf(child)->next_sibling;
         }
         if (child == 0) return;
         DeleteRecursive(child);
@@ -111,38 +111,38 @@ void DeleteChildren(WM_Obj* obj) {
 }
 
 void DeleteRecursive(WM_HANDLE win) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || (obj->status & WM_SF_DELETING)) return;
     obj->status |= WM_SF_DELETING;
-    if (win == WM__g.root) WM__g.root = 0;
-    WM__SendSimple(win, WM_MSG_DELETE, 0);
+    if (win == g_wm.root) g_wm.root = 0;
+    WM_SendSimple(win, WM_MSG_DELETE, 0);
     DeleteChildren(obj);
-    if (WM__g.focus == win) WM__g.focus = 0;
-    if (WM__g.selected_win == win) WM__g.selected_win = 0;
-    WM__PointerForget(win);
-    WM__MotionForget(win);
-    WM__TimersForget(win);
+    if (g_wm.focus == win) g_wm.focus = 0;
+    if (g_wm.selected_win == win) g_wm.selected_win = 0;
+    WM_PointerForget(win);
+    WM_MotionForget(win);
+    WM_TimersForget(win);
     if (obj->status & WM_CF_VISIBLE) InvalidateBeneath(obj);
     WM_TellParent(win, WM_NOTIFICATION_CHILD_REMOVED);
     // Children created meanwhile go too; one whose deletion led here is left without a parent.
     DeleteChildren(obj);
     for (WM_HANDLE c = obj->first_child; c != 0;) {
-        WM_Obj* child = WM__Obj(c);
+        WM_Obj* child = WM_ObjOf(c);
         child->parent = 0;
         c = child->next_sibling;
     }
     obj->first_child = 0;
     UnlinkChild(win, obj);
     UnlinkFromList(win, obj);
-    WM__ClearInvalid(obj);
-    if (obj->status & WM_CF_SEE_THROUGH) --WM__g.num_transparent;
+    WM_ClearInvalid(obj);
+    if (obj->status & WM_CF_SEE_THROUGH) --g_wm.num_transparent;
     obj->magic = 0;
     GUI_ALLOC_Free(win);
 }
 
 // Recomputes the rectangles of a window and its descendants after a move by (dx, dy).
 void ShiftTree(WM_HANDLE win, int dx, int dy) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     obj->rect.x0 = Clamp16(long(obj->rect.x0) + dx);
     obj->rect.x1 = Clamp16(long(obj->rect.x1) + dx);
@@ -152,7 +152,7 @@ void ShiftTree(WM_HANDLE win, int dx, int dy) {
         // The pending part moves along; the new place is invalidated as a whole anyway.
         obj->inv_rect = obj->rect;
     }
-    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM_ObjOf(c)->next_sibling) {
         ShiftTree(c, dx, dy);
     }
 }
@@ -182,30 +182,30 @@ bool PopKey(KeyEvent* event) {
 
 // ---- Shared helpers -------------------------------------------------------------------------
 
-WM_Obj* WM__Obj(WM_HANDLE win) {
+WM_Obj* WM_ObjOf(WM_HANDLE win) {
     if (win <= 0) return nullptr;
     int32_t size = 0;
-    WM_Obj* obj = static_cast<WM_Obj*>(GUI_ALLOC__Peek(win, &size));
+    WM_Obj* obj = static_cast<WM_Obj*>(GUI_ALLOC_Peek(win, &size));
     if (obj == nullptr || size < static_cast<int32_t>(sizeof(WM_Obj))) return nullptr;
     return obj->magic == WM_OBJ_MAGIC ? obj : nullptr;
 }
 
-bool WM__RectEmpty(const GUI_RECT& r) {
+bool WM_RectEmpty(const GUI_RECT& r) {
     return r.x1 < r.x0 || r.y1 < r.y0;
 }
 
-bool WM__Intersect(const GUI_RECT& a, const GUI_RECT& b, GUI_RECT* out) {
+bool WM_Intersect(const GUI_RECT& a, const GUI_RECT& b, GUI_RECT* out) {
     GUI_RECT r{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1),
                std::min(a.y1, b.y1)};
     if (out) *out = r;
-    return !WM__RectEmpty(r);
+    return !WM_RectEmpty(r);
 }
 
-bool WM__Contains(const GUI_RECT& r, int x, int y) {
+bool WM_Contains(const GUI_RECT& r, int x, int y) {
     return x >= r.x0 && x <= r.x1 && y >= r.y0 && y <= r.y1;
 }
 
-GUI_RECT WM__ScreenRect() {
+GUI_RECT WM_ScreenRect() {
     const GUI_DISPLAY* display = GUI_GetDisplay();
     int w = 800;
     int h = 480;
@@ -216,32 +216,32 @@ GUI_RECT WM__ScreenRect() {
     return GUI_RECT{0, 0, Clamp16(w - 1), Clamp16(h - 1)};
 }
 
-bool WM__VisibleRect(WM_HANDLE win, GUI_RECT* out) {
-    GUI_RECT r = WM__ScreenRect();
+bool WM_VisibleRect(WM_HANDLE win, GUI_RECT* out) {
+    GUI_RECT r = WM_ScreenRect();
     WM_HANDLE cur = win;
     while (cur != 0) {
-        WM_Obj* obj = WM__Obj(cur);
+        WM_Obj* obj = WM_ObjOf(cur);
         if (obj == nullptr || !(obj->status & WM_CF_VISIBLE)) return false;
-        WM__Intersect(r, obj->rect, &r);
-        if (obj->parent == 0 && cur != WM__g.root) return false; // not on the desktop
+        WM_Intersect(r, obj->rect, &r);
+        if (obj->parent == 0 && cur != g_wm.root) return false; // not on the desktop
         cur = obj->parent;
     }
     if (out) *out = r;
     return true;
 }
 
-bool WM__IsAncestorOrSelf(WM_HANDLE ancestor, WM_HANDLE win) {
+bool WM_IsAncestorOrSelf(WM_HANDLE ancestor, WM_HANDLE win) {
     if (ancestor == 0) return false;
     for (WM_HANDLE cur = win; cur != 0;) {
         if (cur == ancestor) return true;
-        WM_Obj* obj = WM__Obj(cur);
+        WM_Obj* obj = WM_ObjOf(cur);
         if (obj == nullptr) return false;
         cur = obj->parent;
     }
     return false;
 }
 
-void WM__SendSimple(WM_HANDLE win, int32_t msg_id, int32_t value) {
+void WM_SendSimple(WM_HANDLE win, int32_t msg_id, int32_t value) {
     WM_MSG_RECORD msg{};
     msg.msg_id = msg_id;
     msg.data.v = value;
@@ -254,13 +254,13 @@ WM_HANDLE WM_CreateWindowAsChild(int x0, int y0, int x_size, int y_size, WM_HAND
                                  uint32_t flags, WM_PROC callback, int extra_bytes) {
     GUI_LockGuard lock;
     if (parent == 0)
-        parent = WM__g.root;
+        parent = g_wm.root;
     else if (parent == -1)
         parent = 0;
     long x = x0;
     long y = y0;
     if (parent != 0) {
-        WM_Obj* p = WM__Obj(parent);
+        WM_Obj* p = WM_ObjOf(parent);
         if (p == nullptr) return 0;
         x += p->rect.x0;
         y += p->rect.y0;
@@ -273,49 +273,49 @@ WM_HANDLE WM_CreateWindowAsChild(int x0, int y0, int x_size, int y_size, WM_HAND
         GUI_ReportError("WM:\nNo memory to create window in WM_CreateWindowAsChild()");
         return 0;
     }
-    WM_Obj* obj = static_cast<WM_Obj*>(GUI_ALLOC__Peek(win));
+    WM_Obj* obj = static_cast<WM_Obj*>(GUI_ALLOC_Peek(win));
     obj->rect = GUI_RECT{Clamp16(x), Clamp16(y), Clamp16(x + long(x_size) - 1),
                          Clamp16(y + long(y_size) - 1)};
     obj->callback = callback;
     obj->parent = parent;
     obj->status = flags & WM_CF_MASK;
     obj->magic = WM_OBJ_MAGIC;
-    if (obj->status & WM_CF_SEE_THROUGH) ++WM__g.num_transparent;
+    if (obj->status & WM_CF_SEE_THROUGH) ++g_wm.num_transparent;
     AppendToList(win);
     LinkChild(win, obj);
-    if (obj->status & WM_CF_VISIBLE) WM__Invalidate(win, obj->rect);
-    WM__SendSimple(win, WM_MSG_CREATE, 0);
+    if (obj->status & WM_CF_VISIBLE) WM_Invalidate(win, obj->rect);
+    WM_SendSimple(win, WM_MSG_CREATE, 0);
     return win;
 }
 
 void WM_DeleteWindow(WM_HANDLE win) {
     if (win == 0) return;
     GUI_LockGuard lock;
-    if (WM__Obj(win) == nullptr) {
+    if (WM_ObjOf(win) == nullptr) {
         GUI_ReportWarning("WM:\nInvalid handle in WM_DeleteWindow()");
         return;
     }
-    if (WM__g.in_paint > 0) GUI_ReportError("Function may not be called from within a paint event");
+    if (g_wm.in_paint > 0) GUI_ReportError("Function may not be called from within a paint event");
     DeleteRecursive(win);
 }
 
 void WM_MarkForDeletion(WM_HANDLE win) {
     GUI_LockGuard lock;
-    if (WM_Obj* obj = WM__Obj(win)) {
+    if (WM_Obj* obj = WM_ObjOf(win)) {
         obj->status |= WM_SF_DELETE_PENDING;
-        WM__g.deferred_pending = true;
+        g_wm.deferred_pending = true;
     }
 }
 
-int WM__DeleteDeferred() {
-    if (!WM__g.deferred_pending) return 0;
-    WM__g.deferred_pending = false;
+int WM_DeleteDeferred() {
+    if (!g_wm.deferred_pending) return 0;
+    g_wm.deferred_pending = false;
     int done = 0;
     // Deleting a window may delete later ones of the list, so start over after each.
     for (bool found = true; found;) {
         found = false;
-        for (WM_HANDLE cur = WM__g.first_win; cur != 0; cur = WM__Obj(cur)->next_win) {
-            if (WM__Obj(cur)->status & WM_SF_DELETE_PENDING) {
+        for (WM_HANDLE cur = g_wm.first_win; cur != 0; cur = WM_ObjOf(cur)->next_win) {
+            if (WM_ObjOf(cur)->status & WM_SF_DELETE_PENDING) {
                 DeleteRecursive(cur);
                 found = true;
                 done = 1;
@@ -328,21 +328,21 @@ int WM__DeleteDeferred() {
 
 bool WM_IsWindow(WM_HANDLE win) {
     GUI_LockGuard lock;
-    return WM__Obj(win) != nullptr;
+    return WM_ObjOf(win) != nullptr;
 }
 
-void WM__Init() {
+void WM_Init() {
     // Whatever an earlier start left behind lived in the previous arena.
-    WM__g = WM_STATE{};
-    WM__ResetPointer();
-    WM__ResetMotion();
-    WM__ResetTimers();
+    g_wm = WM_STATE{};
+    WM_ResetPointer();
+    WM_ResetMotion();
+    WM_ResetTimers();
     {
         std::lock_guard<std::mutex> guard(g_key_lock);
         g_key_head = g_key_count = 0;
     }
-    const GUI_RECT screen = WM__ScreenRect();
-    WM__g.root =
+    const GUI_RECT screen = WM_ScreenRect();
+    g_wm.root =
         WM_CreateWindowAsChild(0, 0, screen.x1 + 1, screen.y1 + 1, -1, WM_CF_VISIBLE, nullptr, 0);
 }
 
@@ -351,29 +351,29 @@ void WM__Init() {
 void WM__SendMessage(WM_HANDLE win, WM_MSG_RECORD* msg) {
     if (win == 0 || msg == nullptr) return;
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
-    if (WM__g.send_nesting >= kMaxSendNesting) {
+    if (g_wm.send_nesting >= kMaxSendNesting) {
         GUI_ReportError("WM__SendMessage:\nMax. message nesting exceeded, Message skipped in "
                         "WM__SendMessage().");
         return;
     }
     msg->target = win;
-    ++WM__g.send_nesting;
+    ++g_wm.send_nesting;
     if (obj->callback)
         obj->callback(msg);
     else
         WM_FallbackProc(msg);
-    --WM__g.send_nesting;
+    --g_wm.send_nesting;
 }
 
 void WM_SendBareMessage(WM_HANDLE win, int32_t msg_id) {
-    WM__SendSimple(win, msg_id, 0);
+    WM_SendSimple(win, msg_id, 0);
 }
 
 void WM_TellParent(WM_HANDLE win, int32_t code) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || obj->parent == 0) return;
     WM_MSG_RECORD msg{};
     msg.msg_id = WM_MSG_NOTIFY_PARENT;
@@ -385,7 +385,7 @@ void WM_TellParent(WM_HANDLE win, int32_t code) {
 void WM_FallbackProc(WM_MSG_RECORD* msg) {
     if (msg == nullptr) return;
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(msg->target);
+    WM_Obj* obj = WM_ObjOf(msg->target);
     switch (msg->msg_id) {
         case WM_MSG_KEY:
             if (obj != nullptr && obj->parent != 0) {
@@ -418,7 +418,7 @@ void WM_FallbackProc(WM_MSG_RECORD* msg) {
 
 int WM_GetWinId(WM_HANDLE win) {
     GUI_LockGuard lock;
-    if (WM__Obj(win) == nullptr) return 0;
+    if (WM_ObjOf(win) == nullptr) return 0;
     WM_MSG_RECORD msg{};
     msg.msg_id = WM_MSG_GET_ID;
     WM__SendMessage(win, &msg);
@@ -427,35 +427,35 @@ int WM_GetWinId(WM_HANDLE win) {
 
 WM_HANDLE WM_GetParentWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->parent : 0;
 }
 
 WM_HANDLE WM_GetRootWin() {
     GUI_LockGuard lock;
-    return WM__g.root;
+    return g_wm.root;
 }
 
 WM_HANDLE WM_GetFirstChild(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->first_child : 0;
 }
 
 WM_HANDLE WM_GetNextSibling(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->next_sibling : 0;
 }
 
 namespace {
 WM_HANDLE FindById(WM_HANDLE parent, int id) {
-    WM_Obj* obj = WM__Obj(parent);
+    WM_Obj* obj = WM_ObjOf(parent);
     if (obj == nullptr) return 0;
     for (WM_HANDLE c = obj->first_child; c != 0;) {
         if (WM_GetWinId(c) == id) return c;
         if (const WM_HANDLE found = FindById(c, id)) return found;
-        WM_Obj* child = WM__Obj(c);
+        WM_Obj* child = WM_ObjOf(c);
         if (child == nullptr) return 0; // a procedure deleted it while answering
         c = child->next_sibling;
     }
@@ -470,7 +470,7 @@ WM_HANDLE WM_FindChildById(WM_HANDLE parent, int id) {
 
 bool WM_GetWindowRect(WM_HANDLE win, GUI_RECT* rect) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || rect == nullptr) return false;
     *rect = obj->rect;
     return true;
@@ -478,32 +478,32 @@ bool WM_GetWindowRect(WM_HANDLE win, GUI_RECT* rect) {
 
 int WM_GetWindowOrgX(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->rect.x0 : 0;
 }
 
 int WM_GetWindowOrgY(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->rect.y0 : 0;
 }
 
 int WM_GetWindowSizeX(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? std::max(obj->rect.x1 - obj->rect.x0 + 1, 0) : 0;
 }
 
 int WM_GetWindowSizeY(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? std::max(obj->rect.y1 - obj->rect.y0 + 1, 0) : 0;
 }
 
 void WM_GetWinClientRect(WM_HANDLE win, GUI_RECT* rect) {
     if (rect == nullptr) return;
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     *rect =
         GUI_RECT{0, 0, int16_t(obj->rect.x1 - obj->rect.x0), int16_t(obj->rect.y1 - obj->rect.y0)};
@@ -512,33 +512,33 @@ void WM_GetWinClientRect(WM_HANDLE win, GUI_RECT* rect) {
 void WM_GetCurrentClientRect(GUI_RECT* rect) {
     if (rect == nullptr) return;
     GUI_LockGuard lock;
-    const WM_HANDLE win = WM__g.paint_win ? WM__g.paint_win : WM__g.selected_win;
+    const WM_HANDLE win = g_wm.paint_win ? g_wm.paint_win : g_wm.selected_win;
     if (win != 0) return WM_GetWinClientRect(win, rect);
-    const GUI_RECT screen = WM__ScreenRect();
+    const GUI_RECT screen = WM_ScreenRect();
     *rect = GUI_RECT{0, 0, screen.x1, screen.y1};
 }
 
 bool WM_IsVisible(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj && (obj->status & WM_CF_VISIBLE);
 }
 
 bool WM_IsEnabled(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj && !(obj->status & WM_STATE_DISABLED);
 }
 
 uint32_t WM_GetFlags(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->status : 0;
 }
 
 WM_PROC WM_GetCallback(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     return obj ? obj->callback : nullptr;
 }
 
@@ -546,19 +546,19 @@ WM_PROC WM_GetCallback(WM_HANDLE win) {
 
 void WM_ShowWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || (obj->status & WM_CF_VISIBLE)) return;
     obj->status |= WM_CF_VISIBLE;
     // Its children were not painted while it was hidden.
     if (obj->status & WM_CF_SEE_THROUGH)
         InvalidateBeneath(obj);
     else
-        WM__InvalidateTree(win, obj->rect);
+        WM_InvalidateTree(win, obj->rect);
 }
 
 void WM_HideWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_CF_VISIBLE)) return;
     obj->status &= ~WM_CF_VISIBLE;
     InvalidateBeneath(obj);
@@ -566,35 +566,35 @@ void WM_HideWin(WM_HANDLE win) {
 
 void WM_SetOnTop(WM_HANDLE win, int on) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     const bool was = obj->status & WM_CF_ON_TOP;
     if (was == (on != 0)) return;
     obj->status ^= WM_CF_ON_TOP;
     UnlinkChild(win, obj);
     LinkChild(win, obj);
-    WM__InvalidateTree(win, obj->rect);
+    WM_InvalidateTree(win, obj->rect);
 }
 
 void WM_EnableWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_STATE_DISABLED)) return;
     obj->status &= ~WM_STATE_DISABLED;
-    WM__SendSimple(win, WM_MSG_ENABLE_CHANGED, 1);
+    WM_SendSimple(win, WM_MSG_ENABLE_CHANGED, 1);
 }
 
 void WM_DisableWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || (obj->status & WM_STATE_DISABLED)) return;
     obj->status |= WM_STATE_DISABLED;
-    WM__SendSimple(win, WM_MSG_ENABLE_CHANGED, 0);
+    WM_SendSimple(win, WM_MSG_ENABLE_CHANGED, 0);
 }
 
 WM_PROC WM_ReplaceCallback(WM_HANDLE win, WM_PROC callback) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return nullptr;
     const WM_PROC old = obj->callback;
     obj->callback = callback;
@@ -604,18 +604,18 @@ WM_PROC WM_ReplaceCallback(WM_HANDLE win, WM_PROC callback) {
 
 void WM_MoveWindow(WM_HANDLE win, int dx, int dy) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || (dx == 0 && dy == 0)) return;
     if (obj->status & WM_CF_VISIBLE) InvalidateBeneath(obj);
     ShiftTree(win, dx, dy);
-    if (obj->status & WM_CF_VISIBLE) WM__InvalidateTree(win, obj->rect);
+    if (obj->status & WM_CF_VISIBLE) WM_InvalidateTree(win, obj->rect);
 }
 
 void WM_MoveTo(WM_HANDLE win, int x, int y) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
-    WM_Obj* parent = WM__Obj(obj->parent);
+    WM_Obj* parent = WM_ObjOf(obj->parent);
     const int px = parent ? parent->rect.x0 : 0;
     const int py = parent ? parent->rect.y0 : 0;
     WM_MoveWindow(win, px + x - obj->rect.x0, py + y - obj->rect.y0);
@@ -623,48 +623,48 @@ void WM_MoveTo(WM_HANDLE win, int x, int y) {
 
 void WM_SetSize(WM_HANDLE win, int x_size, int y_size) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     if (obj->status & WM_CF_VISIBLE) InvalidateBeneath(obj);
     obj->rect.x1 = Clamp16(long(obj->rect.x0) + x_size - 1);
     obj->rect.y1 = Clamp16(long(obj->rect.y0) + y_size - 1);
     if (obj->status & WM_SF_INVALID) obj->inv_rect = obj->rect;
-    if (obj->status & WM_CF_VISIBLE) WM__InvalidateTree(win, obj->rect);
+    if (obj->status & WM_CF_VISIBLE) WM_InvalidateTree(win, obj->rect);
 }
 
 void WM_AttachWindowAt(WM_HANDLE win, WM_HANDLE parent, int x, int y) {
     GUI_LockGuard lock;
-    if (parent == 0) parent = WM__g.root;
-    WM_Obj* obj = WM__Obj(win);
-    WM_Obj* p = WM__Obj(parent);
+    if (parent == 0) parent = g_wm.root;
+    WM_Obj* obj = WM_ObjOf(win);
+    WM_Obj* p = WM_ObjOf(parent);
     // A window cannot hang below itself or one of its descendants.
-    if (obj == nullptr || p == nullptr || WM__IsAncestorOrSelf(win, parent)) return;
+    if (obj == nullptr || p == nullptr || WM_IsAncestorOrSelf(win, parent)) return;
     if (obj->status & WM_CF_VISIBLE) InvalidateBeneath(obj);
     UnlinkChild(win, obj);
     obj->parent = parent;
     LinkChild(win, obj);
     ShiftTree(win, p->rect.x0 + x - obj->rect.x0, p->rect.y0 + y - obj->rect.y0);
-    if (obj->status & WM_CF_VISIBLE) WM__InvalidateTree(win, obj->rect);
+    if (obj->status & WM_CF_VISIBLE) WM_InvalidateTree(win, obj->rect);
 }
 
 // ---- Focus and keys --------------------------------------------------------------------------
 
 int WM_GiveFocus(WM_HANDLE win) {
     GUI_LockGuard lock;
-    if (win == 0 || win == WM__g.focus || WM__Obj(win) == nullptr) return 1;
-    if (WM__g.focus != 0) WM__SendSimple(WM__g.focus, WM_MSG_SET_FOCUS, 0);
+    if (win == 0 || win == g_wm.focus || WM_ObjOf(win) == nullptr) return 1;
+    if (g_wm.focus != 0) WM_SendSimple(g_wm.focus, WM_MSG_SET_FOCUS, 0);
     WM_MSG_RECORD msg{};
     msg.msg_id = WM_MSG_SET_FOCUS;
     msg.data.v = 1;
     WM__SendMessage(win, &msg);
-    if (msg.data.v != 0 || WM__Obj(win) == nullptr) return 1;
-    WM__g.focus = win;
+    if (msg.data.v != 0 || WM_ObjOf(win) == nullptr) return 1;
+    g_wm.focus = win;
     return 0;
 }
 
 WM_HANDLE WM_GetFocusedWindow() {
     GUI_LockGuard lock;
-    return WM__g.focus;
+    return g_wm.focus;
 }
 
 void GUI_PostKey(int key, int pressed) {
@@ -675,18 +675,18 @@ void GUI_PostKey(int key, int pressed) {
     ++g_key_count;
 }
 
-void WM__DeliverKey(int key, int pressed) {
-    if (WM__g.focus == 0) return;
+void WM_DeliverKey(int key, int pressed) {
+    if (g_wm.focus == 0) return;
     WM_KEY_EVENT event{key, pressed ? 1 : 0};
     WM_MSG_RECORD msg{};
     msg.msg_id = WM_MSG_KEY;
     msg.data.p = &event;
-    WM__SendMessage(WM__g.focus, &msg);
+    WM__SendMessage(g_wm.focus, &msg);
 }
 
-int WM__PollKeyQueue() {
+int WM_PollKeyQueue() {
     KeyEvent event;
     if (!PopKey(&event)) return 0;
-    WM__DeliverKey(event.key, event.pressed);
+    WM_DeliverKey(event.key, event.pressed);
     return 1;
 }

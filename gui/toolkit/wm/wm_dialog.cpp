@@ -12,7 +12,7 @@ WM_HANDLE GUI_CreateDialogFromTable(const WM_DIALOG_ITEM* items, int count, WM_P
     WM_MSG_RECORD query{};
     query.msg_id = WM_MSG_GET_CLIENT;
     WM__SendMessage(dialog, &query);
-    const WM_HANDLE client = WM__Obj(query.data.h) ? query.data.h : dialog;
+    const WM_HANDLE client = WM_ObjOf(query.data.h) ? query.data.h : dialog;
     WM_ShowWin(dialog);
     WM_ShowWin(client);
     for (int i = 1; i < count; ++i) {
@@ -27,10 +27,10 @@ WM_HANDLE GUI_CreateDialogFromTable(const WM_DIALOG_ITEM* items, int count, WM_P
     WM_MSG_RECORD init{};
     init.msg_id = WM_MSG_INIT_DIALOG;
     WM__SendMessage(client, &init);
-    if (parent != -1 && WM__Obj(client) != nullptr) {
+    if (parent != -1 && WM_ObjOf(client) != nullptr) {
         for (WM_HANDLE c = WM_GetFirstChild(client); c != 0; c = WM_GetNextSibling(c)) {
             if (WM_GiveFocus(c) == 0) break;
         }
     }
-    return WM__Obj(dialog) ? dialog : 0;
+    return WM_ObjOf(dialog) ? dialog : 0;
 }

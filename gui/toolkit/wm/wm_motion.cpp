@@ -70,9 +70,9 @@ void Range(int parent0, int parent1, int own0, int own1, int* lo, int* hi) {
 
 // Moves the window by (dx, dy) within its range; reports per axis whether it was stopped.
 void MoveWindowBounded(WM_HANDLE win, int dx, int dy, bool* stopped_x, bool* stopped_y) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
-    WM_Obj* parent = WM__Obj(obj->parent);
+    WM_Obj* parent = WM_ObjOf(obj->parent);
     int nx = obj->rect.x0 + dx;
     int ny = obj->rect.y0 + dy;
     if (parent != nullptr) {
@@ -93,7 +93,7 @@ void MoveBounded(int dx, int dy, bool* stopped_x, bool* stopped_y) {
 
 WM_HANDLE MovableAt(WM_HANDLE win) {
     for (WM_HANDLE cur = win; cur != 0;) {
-        WM_Obj* obj = WM__Obj(cur);
+        WM_Obj* obj = WM_ObjOf(cur);
         if (obj == nullptr) return 0;
         if (obj->status & (WM_CF_DRAG_X | WM_CF_DRAG_Y)) return cur;
         cur = obj->parent;
@@ -133,7 +133,7 @@ int Slow(int speed, int dt) {
 
 } // namespace
 
-void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HANDLE hit) {
+void WM_MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HANDLE hit) {
     const bool pressed = state.pressed != 0;
     if (pressed && !was_pressed) {
         if (g_motion.state == kGliding) g_motion.state = kIdle;
@@ -146,7 +146,7 @@ void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HAN
         }
         g_motion.state = kPressed;
         g_motion.win = movable;
-        g_motion.axes = WM__Obj(movable)->status & (WM_CF_DRAG_X | WM_CF_DRAG_Y);
+        g_motion.axes = WM_ObjOf(movable)->status & (WM_CF_DRAG_X | WM_CF_DRAG_Y);
         g_motion.press_x = g_motion.last_x = state.x;
         g_motion.press_y = g_motion.last_y = state.y;
         g_motion.num_samples = 0;
@@ -175,7 +175,7 @@ void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HAN
             (allow_y && std::abs(dy) > g_motion.threshold)) {
             g_motion.state = kDragging;
             // A pan is not a press: the pressed button lets go instead of acting on release.
-            WM__PointerCancelCapture();
+            WM_PointerCancelCapture();
             // The point pressed stays under the pointer from here on.
             MoveBounded(allow_x ? dx : 0, allow_y ? dy : 0, nullptr, nullptr);
         }
@@ -190,7 +190,7 @@ void WM__MotionOnPointer(const WM_POINTER_STATE& state, bool was_pressed, WM_HAN
     AddSample(GUI_NowMs(), state.x, state.y);
 }
 
-int WM__MotionGlide() {
+int WM_MotionGlide() {
     if (g_motion.state != kGliding) return 0;
     const int now = GUI_NowMs();
     const int dt = now - g_motion.last_tick;
@@ -216,8 +216,8 @@ int WM__MotionGlide() {
     return 1;
 }
 
-int WM__MotionWheel(WM_HANDLE win, int dx, int dy) {
-    WM_Obj* obj = WM__Obj(win);
+int WM_MotionWheel(WM_HANDLE win, int dx, int dy) {
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & (WM_CF_DRAG_X | WM_CF_DRAG_Y))) return 0;
     if (!g_motion.enabled) return 0;
     // The pointer held down on it decides where it is; a glide gives way to the wheel.
@@ -253,7 +253,7 @@ int WM_EnableMotion(int on) {
 
 void WM_SetMotionFlags(WM_HANDLE win, uint32_t flags, int on) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     flags &= WM_CF_DRAG_X | WM_CF_DRAG_Y;
     if (on)
@@ -272,13 +272,13 @@ int WM_GetMotionState() {
     return g_motion.state;
 }
 
-void WM__MotionForget(WM_HANDLE win) {
+void WM_MotionForget(WM_HANDLE win) {
     if (g_motion.win == win) {
         g_motion.win = 0;
         g_motion.state = kIdle;
     }
 }
 
-void WM__ResetMotion() {
+void WM_ResetMotion() {
     g_motion = Motion{};
 }

@@ -36,7 +36,7 @@ bool Subtract(RectList* list, const GUI_RECT& cut) {
     for (int i = 0; i < list->count; ++i) {
         const GUI_RECT& a = list->rects[i];
         GUI_RECT mid;
-        if (!WM__Intersect(a, cut, &mid)) {
+        if (!WM_Intersect(a, cut, &mid)) {
             if (out.count == kMaxClipRects) return false;
             out.rects[out.count++] = a;
             continue;
@@ -48,7 +48,7 @@ bool Subtract(RectList* list, const GUI_RECT& cut) {
             {int16_t(mid.x1 + 1), mid.y0, a.x1, mid.y1},
         };
         for (const GUI_RECT& piece : pieces) {
-            if (WM__RectEmpty(piece)) continue;
+            if (WM_RectEmpty(piece)) continue;
             if (out.count == kMaxClipRects) return false;
             out.rects[out.count++] = piece;
         }
@@ -71,17 +71,17 @@ GUI_RECT Bounds(const RectList& list) {
 // Cuts what an opaque window drawn later covers out of the list; a see-through window covers
 // nothing itself, only its opaque descendants do.
 void Occlude(WM_HANDLE win, const GUI_RECT& parent_clip, RectList* list) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_CF_VISIBLE) || list->count == 0) return;
     GUI_RECT r;
-    if (!WM__Intersect(obj->rect, parent_clip, &r)) return;
-    if (!WM__Intersect(r, Bounds(*list), &r)) return;
+    if (!WM_Intersect(obj->rect, parent_clip, &r)) return;
+    if (!WM_Intersect(r, Bounds(*list), &r)) return;
     if (!(obj->status & WM_CF_SEE_THROUGH)) {
         // Too many pieces: paint over it and let it paint itself again afterwards.
-        if (!Subtract(list, r)) WM__InvalidateTree(win, r);
+        if (!Subtract(list, r)) WM_InvalidateTree(win, r);
         return;
     }
-    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM_ObjOf(c)->next_sibling) {
         Occlude(c, r, list);
     }
 }
@@ -90,18 +90,18 @@ void Occlude(WM_HANDLE win, const GUI_RECT& parent_clip, RectList* list) {
 void ClipList(WM_HANDLE win, const GUI_RECT& limit, RectList* list) {
     list->count = 0;
     GUI_RECT vis;
-    if (!WM__VisibleRect(win, &vis) || !WM__Intersect(vis, limit, &vis)) return;
+    if (!WM_VisibleRect(win, &vis) || !WM_Intersect(vis, limit, &vis)) return;
     Push(list, vis);
-    WM_Obj* obj = WM__Obj(win);
-    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
+    WM_Obj* obj = WM_ObjOf(win);
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM_ObjOf(c)->next_sibling) {
         Occlude(c, vis, list);
     }
     for (WM_HANDLE cur = win; cur != 0 && list->count > 0;) {
-        WM_Obj* o = WM__Obj(cur);
+        WM_Obj* o = WM_ObjOf(cur);
         if (o->parent == 0) break;
         GUI_RECT parent_vis;
-        WM__VisibleRect(o->parent, &parent_vis);
-        for (WM_HANDLE s = o->next_sibling; s != 0; s = WM__Obj(s)->next_sibling) {
+        WM_VisibleRect(o->parent, &parent_vis);
+        for (WM_HANDLE s = o->next_sibling; s != 0; s = WM_ObjOf(s)->next_sibling) {
             Occlude(s, parent_vis, list);
         }
         cur = o->parent;
@@ -111,11 +111,11 @@ void ClipList(WM_HANDLE win, const GUI_RECT& limit, RectList* list) {
 // Sends one paint message per rectangle with the clip and origin set, the drawing context
 // saved before and restored after each, so a procedure may change colours, fonts and modes.
 void PaintRects(WM_HANDLE win, const RectList& list) {
-    const WM_HANDLE outer = WM__g.paint_win;
-    ++WM__g.in_paint;
-    WM__g.paint_win = win;
+    const WM_HANDLE outer = g_wm.paint_win;
+    ++g_wm.in_paint;
+    g_wm.paint_win = win;
     for (int i = 0; i < list.count; ++i) {
-        WM_Obj* obj = WM__Obj(win);
+        WM_Obj* obj = WM_ObjOf(win);
         if (obj == nullptr) break;
         const GUI_CONTEXT saved = *GUI_pContext;
         GUI_SetClipRect(&list.rects[i]);
@@ -127,18 +127,18 @@ void PaintRects(WM_HANDLE win, const RectList& list) {
         WM__SendMessage(win, &msg);
         *GUI_pContext = saved;
     }
-    WM__g.paint_win = outer;
-    --WM__g.in_paint;
+    g_wm.paint_win = outer;
+    --g_wm.in_paint;
 }
 
 // Paints the see-through windows of this subtree over the area just painted beneath them.
 void PaintSeeThrough(WM_HANDLE win, const GUI_RECT& parent_clip, const RectList& painted,
                      const GUI_RECT& painted_bounds) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_CF_VISIBLE)) return;
     if (!(obj->status & WM_CF_SEE_THROUGH)) return; // it covers the painted area, not over it
     GUI_RECT r;
-    if (!WM__Intersect(obj->rect, parent_clip, &r) || !WM__Intersect(r, painted_bounds, nullptr))
+    if (!WM_Intersect(obj->rect, parent_clip, &r) || !WM_Intersect(r, painted_bounds, nullptr))
         return;
     if (obj->callback != nullptr) {
         RectList own;
@@ -147,13 +147,13 @@ void PaintSeeThrough(WM_HANDLE win, const GUI_RECT& parent_clip, const RectList&
         for (int i = 0; i < own.count; ++i) {
             for (int j = 0; j < painted.count; ++j) {
                 GUI_RECT part;
-                if (WM__Intersect(own.rects[i], painted.rects[j], &part)) Push(&both, part);
+                if (WM_Intersect(own.rects[i], painted.rects[j], &part)) Push(&both, part);
             }
         }
         if (both.count > 0) PaintRects(win, both);
     }
     for (WM_HANDLE c = obj->first_child; c != 0;) {
-        WM_Obj* child = WM__Obj(c);
+        WM_Obj* child = WM_ObjOf(c);
         if (child == nullptr) break;
         const WM_HANDLE next = child->next_sibling;
         PaintSeeThrough(c, r, painted, painted_bounds);
@@ -166,21 +166,21 @@ void PaintSeeThrough(WM_HANDLE win, const GUI_RECT& parent_clip, const RectList&
 void PaintSeeThroughAbove(WM_HANDLE win, const RectList& painted) {
     const GUI_RECT bounds = Bounds(painted);
     GUI_RECT vis;
-    if (!WM__VisibleRect(win, &vis)) return;
-    for (WM_HANDLE c = WM__Obj(win)->first_child; c != 0;) {
-        WM_Obj* child = WM__Obj(c);
+    if (!WM_VisibleRect(win, &vis)) return;
+    for (WM_HANDLE c = WM_ObjOf(win)->first_child; c != 0;) {
+        WM_Obj* child = WM_ObjOf(c);
         if (child == nullptr) break;
         const WM_HANDLE next = child->next_sibling;
         PaintSeeThrough(c, vis, painted, bounds);
         c = next;
     }
     for (WM_HANDLE cur = win; cur != 0;) {
-        WM_Obj* o = WM__Obj(cur);
+        WM_Obj* o = WM_ObjOf(cur);
         if (o == nullptr || o->parent == 0) break;
         GUI_RECT parent_vis;
-        if (!WM__VisibleRect(o->parent, &parent_vis)) break;
+        if (!WM_VisibleRect(o->parent, &parent_vis)) break;
         for (WM_HANDLE s = o->next_sibling; s != 0;) {
-            WM_Obj* sib = WM__Obj(s);
+            WM_Obj* sib = WM_ObjOf(s);
             if (sib == nullptr) break;
             const WM_HANDLE next = sib->next_sibling;
             PaintSeeThrough(s, parent_vis, painted, bounds);
@@ -197,19 +197,19 @@ void RepaintInvalid() {
     constexpr int kMaxLaps = 4;
     int laps = 0;
     bool found_in_lap = false;
-    WM_HANDLE cur = WM__Obj(WM__g.paint_resume) ? WM__g.paint_resume : WM__g.first_win;
-    while (WM__g.num_invalid > 0 && cur != 0) {
-        WM_Obj* obj = WM__Obj(cur);
-        WM__g.paint_resume = obj->next_win;
+    WM_HANDLE cur = WM_ObjOf(g_wm.paint_resume) ? g_wm.paint_resume : g_wm.first_win;
+    while (g_wm.num_invalid > 0 && cur != 0) {
+        WM_Obj* obj = WM_ObjOf(cur);
+        g_wm.paint_resume = obj->next_win;
         if (obj->status & WM_SF_INVALID) {
             found_in_lap = true;
-            WM__PaintWindow(cur);
+            WM_PaintWindow(cur);
         }
-        cur = WM__g.paint_resume;
-        if (cur == 0 || WM__Obj(cur) == nullptr) {
+        cur = g_wm.paint_resume;
+        if (cur == 0 || WM_ObjOf(cur) == nullptr) {
             if (!found_in_lap || ++laps >= kMaxLaps) break;
             found_in_lap = false;
-            cur = WM__g.first_win;
+            cur = g_wm.first_win;
         }
     }
 }
@@ -223,17 +223,17 @@ int g_back_buffer = -1;
 
 // ---- Invalidation -------------------------------------------------------------------------------
 
-void WM__ClearInvalid(WM_Obj* obj) {
+void WM_ClearInvalid(WM_Obj* obj) {
     if (!(obj->status & WM_SF_INVALID)) return;
     obj->status &= ~WM_SF_INVALID;
-    --WM__g.num_invalid;
+    --g_wm.num_invalid;
 }
 
 namespace {
 
 void InvalidateOwn(WM_HANDLE win, WM_Obj* obj, const GUI_RECT& rect) {
     GUI_RECT r;
-    if (!WM__Intersect(rect, obj->rect, &r) || !WM__VisibleRect(win, nullptr)) return;
+    if (!WM_Intersect(rect, obj->rect, &r) || !WM_VisibleRect(win, nullptr)) return;
     if (obj->status & WM_SF_INVALID) {
         obj->inv_rect.x0 = std::min(obj->inv_rect.x0, r.x0);
         obj->inv_rect.y0 = std::min(obj->inv_rect.y0, r.y0);
@@ -243,16 +243,16 @@ void InvalidateOwn(WM_HANDLE win, WM_Obj* obj, const GUI_RECT& rect) {
     }
     obj->inv_rect = r;
     obj->status |= WM_SF_INVALID;
-    ++WM__g.num_invalid;
+    ++g_wm.num_invalid;
 }
 
 void InvalidateDown(WM_HANDLE win, const GUI_RECT& rect) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_CF_VISIBLE)) return;
     GUI_RECT r;
-    if (!WM__Intersect(rect, obj->rect, &r)) return;
+    if (!WM_Intersect(rect, obj->rect, &r)) return;
     if (!(obj->status & WM_CF_SEE_THROUGH)) InvalidateOwn(win, obj, r);
-    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM_ObjOf(c)->next_sibling) {
         InvalidateDown(c, r);
     }
 }
@@ -260,49 +260,49 @@ void InvalidateDown(WM_HANDLE win, const GUI_RECT& rect) {
 // A see-through window stands for the first opaque window beneath it.
 WM_HANDLE OpaqueBase(WM_HANDLE win, GUI_RECT* rect) {
     for (;;) {
-        WM_Obj* obj = WM__Obj(win);
+        WM_Obj* obj = WM_ObjOf(win);
         if (obj == nullptr) return 0;
         if (!(obj->status & WM_CF_SEE_THROUGH) || obj->parent == 0) return win;
-        if (!WM__Intersect(*rect, obj->rect, rect)) return 0;
+        if (!WM_Intersect(*rect, obj->rect, rect)) return 0;
         win = obj->parent;
     }
 }
 
 } // namespace
 
-void WM__Invalidate(WM_HANDLE win, const GUI_RECT& screen_rect) {
-    WM_Obj* obj = WM__Obj(win);
+void WM_Invalidate(WM_HANDLE win, const GUI_RECT& screen_rect) {
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     if (!(obj->status & WM_CF_SEE_THROUGH)) return InvalidateOwn(win, obj, screen_rect);
     GUI_RECT r = screen_rect;
     if (const WM_HANDLE base = OpaqueBase(win, &r)) InvalidateDown(base, r);
 }
 
-void WM__InvalidateTree(WM_HANDLE win, const GUI_RECT& screen_rect) {
+void WM_InvalidateTree(WM_HANDLE win, const GUI_RECT& screen_rect) {
     GUI_RECT r = screen_rect;
     if (const WM_HANDLE base = OpaqueBase(win, &r)) InvalidateDown(base, r);
 }
 
 void WM_InvalidateWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    if (WM_Obj* obj = WM__Obj(win)) WM__Invalidate(win, obj->rect);
+    if (WM_Obj* obj = WM_ObjOf(win)) WM_Invalidate(win, obj->rect);
 }
 
 void WM_InvalidateRect(WM_HANDLE win, const GUI_RECT* rect) {
     GUI_LockGuard lock;
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
-    if (rect == nullptr) return WM__Invalidate(win, obj->rect);
+    if (rect == nullptr) return WM_Invalidate(win, obj->rect);
     const GUI_RECT r{int16_t(rect->x0 + obj->rect.x0), int16_t(rect->y0 + obj->rect.y0),
                      int16_t(rect->x1 + obj->rect.x0), int16_t(rect->y1 + obj->rect.y0)};
-    WM__Invalidate(win, r);
+    WM_Invalidate(win, r);
 }
 
 void WM_InvalidateAreaAll(const GUI_RECT* rect) {
     if (rect == nullptr) return;
     GUI_LockGuard lock;
-    for (WM_HANDLE cur = WM__g.first_win; cur != 0; cur = WM__Obj(cur)->next_win) {
-        WM_Obj* obj = WM__Obj(cur);
+    for (WM_HANDLE cur = g_wm.first_win; cur != 0; cur = WM_ObjOf(cur)->next_win) {
+        WM_Obj* obj = WM_ObjOf(cur);
         if (!(obj->status & WM_CF_SEE_THROUGH) && (obj->status & WM_CF_VISIBLE)) {
             InvalidateOwn(cur, obj, *rect);
         }
@@ -311,14 +311,14 @@ void WM_InvalidateAreaAll(const GUI_RECT* rect) {
 
 int WM_GetNumInvalidWindows() {
     GUI_LockGuard lock;
-    return WM__g.num_invalid;
+    return g_wm.num_invalid;
 }
 
 // ---- Painting
 // -------------------------------------------------------------------------------------
 
-void WM__PaintWindow(WM_HANDLE win) {
-    WM_Obj* obj = WM__Obj(win);
+void WM_PaintWindow(WM_HANDLE win) {
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr || !(obj->status & WM_SF_INVALID)) return;
     const GUI_RECT invalid = obj->inv_rect;
     if (!(obj->status & WM_CF_SEE_THROUGH)) {
@@ -327,31 +327,31 @@ void WM__PaintWindow(WM_HANDLE win) {
         // A window without a procedure draws nothing itself, but the see-through windows on it
         // (a label on the bare root window) still have to be drawn over its invalid part.
         if (list.count > 0 && obj->callback != nullptr) PaintRects(win, list);
-        if (list.count > 0 && WM__g.num_transparent > 0 && WM__Obj(win) != nullptr) {
+        if (list.count > 0 && g_wm.num_transparent > 0 && WM_ObjOf(win) != nullptr) {
             PaintSeeThroughAbove(win, list);
         }
     }
-    if ((obj = WM__Obj(win)) != nullptr) WM__ClearInvalid(obj);
+    if ((obj = WM_ObjOf(win)) != nullptr) WM_ClearInvalid(obj);
 }
 
 WM_HANDLE WM_GetPaintWin() {
     GUI_LockGuard lock;
-    return WM__g.paint_win;
+    return g_wm.paint_win;
 }
 
 WM_HANDLE WM_SelectWindow(WM_HANDLE win) {
     GUI_LockGuard lock;
-    const WM_HANDLE previous = WM__g.selected_win;
-    WM_Obj* obj = WM__Obj(win);
+    const WM_HANDLE previous = g_wm.selected_win;
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) {
-        WM__g.selected_win = 0;
+        g_wm.selected_win = 0;
         GUI_SetOrigin(0, 0);
         GUI_SetClipRect(nullptr);
         return previous;
     }
-    WM__g.selected_win = win;
+    g_wm.selected_win = win;
     GUI_RECT vis{0, 0, -1, -1};
-    WM__VisibleRect(win, &vis);
+    WM_VisibleRect(win, &vis);
     GUI_SetOrigin(obj->rect.x0, obj->rect.y0);
     GUI_SetClipRect(&vis);
     return previous;
@@ -370,7 +370,7 @@ int WM_EnableBufferedUpdate(int on) {
 void WM_BeginBufferedUpdate() {
     GUI_LockGuard lock;
     if (++g_buffer_nesting != 1 || !g_buffered) return;
-    const int buffers = GUI__GetNumBuffers();
+    const int buffers = GUI_GetNumBuffers();
     if (buffers < 2) return;
     const int shown = HOST_GetShownBuffer();
     // The buffer after the shown one: with three, the one shown before rests for a cycle.
@@ -380,7 +380,7 @@ void WM_BeginBufferedUpdate() {
     if (src == nullptr || dst == nullptr) return;
     std::memcpy(dst, src, sizeof(uint32_t) * HOST_XSIZE * HOST_YSIZE);
     // No change count while drawing off screen: the shown picture has not changed yet.
-    if (GUI_SetDrawTarget(dst, GUI__GetXSize(), GUI__GetYSize(), HOST_XSIZE, nullptr) == 0) {
+    if (GUI_SetDrawTarget(dst, GUI_GetXSize(), GUI_GetYSize(), HOST_XSIZE, nullptr) == 0) {
         g_back_buffer = back;
     }
 }
@@ -391,12 +391,12 @@ void WM_EndBufferedUpdate() {
     HOST_SetShownBuffer(g_back_buffer);
     HOST_IncrementChangeCount();
     g_back_buffer = -1;
-    WM__ResetDrawTarget();
+    WM_ResetDrawTarget();
 }
 
-void WM__ResetDrawTarget() {
-    if (GUI__GetNumBuffers() == 0) return;
-    GUI_SetDrawTarget(HOST_GetFrameBuffer(HOST_GetShownBuffer()), GUI__GetXSize(), GUI__GetYSize(),
+void WM_ResetDrawTarget() {
+    if (GUI_GetNumBuffers() == 0) return;
+    GUI_SetDrawTarget(HOST_GetFrameBuffer(HOST_GetShownBuffer()), GUI_GetXSize(), GUI_GetYSize(),
                       HOST_XSIZE, HOST_IncrementChangeCount);
 }
 
@@ -420,15 +420,15 @@ int WM_ExecCycle() {
     int did = 0;
     // Bounded so that input arriving without pause cannot keep the repaint waiting forever.
     for (int step = 0; step < 256; ++step) {
-        int work = WM__DeleteDeferred();
+        int work = WM_DeleteDeferred();
         if (g_periodic) g_periodic();
-        work |= WM__PollInputEvent();
-        work |= WM__ExpireTimers();
+        work |= WM_PollInputEvent();
+        work |= WM_ExpireTimers();
         if (!work) break;
         did = 1;
     }
-    did |= WM__MotionGlide();
-    if (WM__g.num_invalid > 0) {
+    did |= WM_MotionGlide();
+    if (g_wm.num_invalid > 0) {
         did = 1;
         WM_BeginBufferedUpdate();
         RepaintInvalid();

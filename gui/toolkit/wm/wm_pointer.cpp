@@ -48,14 +48,14 @@ WM_POINTER_STATE g_last{-1, -1, 0, 0}; // the last state processed
 bool g_press_orphaned = false;
 
 WM_HANDLE TopmostAt(WM_HANDLE win, int x, int y) {
-    WM_Obj* obj = WM__Obj(win);
-    if (obj == nullptr || !(obj->status & WM_CF_VISIBLE) || !WM__Contains(obj->rect, x, y)) {
+    WM_Obj* obj = WM_ObjOf(win);
+    if (obj == nullptr || !(obj->status & WM_CF_VISIBLE) || !WM_Contains(obj->rect, x, y)) {
         return 0;
     }
     WM_HANDLE hit = 0;
-    for (WM_HANDLE c = obj->first_child; c != 0; c = WM__Obj(c)->next_sibling) {
-        WM_Obj* child = WM__Obj(c);
-        if ((child->status & WM_CF_VISIBLE) && WM__Contains(child->rect, x, y)) hit = c;
+    for (WM_HANDLE c = obj->first_child; c != 0; c = WM_ObjOf(c)->next_sibling) {
+        WM_Obj* child = WM_ObjOf(c);
+        if ((child->status & WM_CF_VISIBLE) && WM_Contains(child->rect, x, y)) hit = c;
     }
     return hit ? TopmostAt(hit, x, y) : win;
 }
@@ -63,16 +63,16 @@ WM_HANDLE TopmostAt(WM_HANDLE win, int x, int y) {
 // The window that gets pointer input at the point, honouring the modal window.
 WM_HANDLE WindowAt(int layer, int x, int y) {
     if (layer != 0) return 0;
-    const WM_HANDLE hit = TopmostAt(WM__g.root, x, y);
+    const WM_HANDLE hit = TopmostAt(g_wm.root, x, y);
     const WM_HANDLE modal = g_layers[layer].modal;
-    if (modal != 0 && !WM__IsAncestorOrSelf(modal, hit)) return 0;
+    if (modal != 0 && !WM_IsAncestorOrSelf(modal, hit)) return 0;
     return hit;
 }
 
 // WM_MSG_POINTER to the window (state in its coordinates, or null), then WM_MSG_CHILD_POINTER
 // with that message to each of its ancestors.
 void Deliver(WM_HANDLE win, const WM_POINTER_STATE* screen_state) {
-    WM_Obj* obj = WM__Obj(win);
+    WM_Obj* obj = WM_ObjOf(win);
     if (obj == nullptr) return;
     WM_POINTER_STATE local{};
     WM_MSG_RECORD msg{};
@@ -119,7 +119,7 @@ void GUI_PID_StoreState(const WM_POINTER_STATE* state) {
     ++g_count;
 }
 
-int WM__ProcessPointerState(WM_POINTER_STATE state) {
+int WM_ProcessPointerState(WM_POINTER_STATE state) {
     if (state.layer >= kLayers) {
         GUI_ReportError("WM_Touch:\nIllegal value in StateNew.Layer in function WM_HandlePID()!");
         state.layer = g_last.layer;
@@ -133,7 +133,7 @@ int WM__ProcessPointerState(WM_POINTER_STATE state) {
     int delivered = 0;
     if (layer.capture != 0) {
         const WM_HANDLE capture = layer.capture;
-        if (!WM__IsAncestorOrSelf(capture, hit)) {
+        if (!WM_IsAncestorOrSelf(capture, hit)) {
             // The pointer is over another window: the captured one lets go.
             layer.capture = 0;
             if (pressed) g_press_orphaned = true;
@@ -153,18 +153,18 @@ int WM__ProcessPointerState(WM_POINTER_STATE state) {
         }
     }
     if (!pressed) g_press_orphaned = false;
-    WM__MotionOnPointer(state, was_pressed, hit);
+    WM_MotionOnPointer(state, was_pressed, hit);
     return delivered;
 }
 
-int WM__ProcessWheel(int x, int y, int dx, int dy) {
+int WM_ProcessWheel(int x, int y, int dx, int dy) {
     if (dx == 0 && dy == 0) return 0;
     dx = std::clamp(dx, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
     dy = std::clamp(dy, -HOST_WHEEL_MAX, HOST_WHEEL_MAX);
     const WM_HANDLE modal = g_layers[0].modal;
     WM_HANDLE win = WindowAt(0, x, y);
     while (win != 0) {
-        WM_Obj* obj = WM__Obj(win);
+        WM_Obj* obj = WM_ObjOf(win);
         if (obj == nullptr) return 0;
         // Taken before the send: the procedure may delete its window.
         const WM_HANDLE parent = obj->parent;
@@ -174,7 +174,7 @@ int WM__ProcessWheel(int x, int y, int dx, int dy) {
         msg.data.p = &wheel;
         WM__SendMessage(win, &msg);
         if (wheel.used != 0) return 1;
-        if (WM__Obj(win) != nullptr && WM__MotionWheel(win, dx, dy)) return 1;
+        if (WM_ObjOf(win) != nullptr && WM_MotionWheel(win, dx, dy)) return 1;
         // The modal window holds the pointer: what lies behind it does not scroll.
         if (win == modal) return 0;
         win = parent;
@@ -184,43 +184,43 @@ int WM__ProcessWheel(int x, int y, int dx, int dy) {
 
 int WM_HandleWheel(int x, int y, int dx, int dy) {
     GUI_LockGuard lock;
-    return WM__ProcessWheel(x, y, dx, dy);
+    return WM_ProcessWheel(x, y, dx, dy);
 }
 
 int WM_HandlePID() {
     GUI_LockGuard lock;
     WM_POINTER_STATE state;
     if (!PopState(&state)) return 0;
-    return WM__ProcessPointerState(state);
+    return WM_ProcessPointerState(state);
 }
 
-int WM__PollInputEvent() {
+int WM_PollInputEvent() {
     WM_POINTER_STATE state;
     if (PopState(&state)) {
-        WM__ProcessPointerState(state);
+        WM_ProcessPointerState(state);
         return 1;
     }
-    if (WM__PollKeyQueue()) return 1;
+    if (WM_PollKeyQueue()) return 1;
     HOST_InputEvent event;
     if (!HOST_PollInput(&event)) return 0;
     if (event.kind == HOST_INPUT_POINTER) {
-        WM__ProcessPointerState(
+        WM_ProcessPointerState(
             WM_POINTER_STATE{event.pointer.x, event.pointer.y, event.pointer.pressed, 0});
     } else if (event.kind == HOST_INPUT_WHEEL) {
-        WM__ProcessWheel(event.pointer.x, event.pointer.y, event.wheel_x, event.wheel_y);
+        WM_ProcessWheel(event.pointer.x, event.pointer.y, event.wheel_x, event.wheel_y);
     } else {
-        WM__DeliverKey(event.key, event.pressed);
+        WM_DeliverKey(event.key, event.pressed);
     }
     return 1;
 }
 
 void WM_SetModalWin(WM_HANDLE win) {
     GUI_LockGuard lock;
-    if (win != 0 && WM__Obj(win) == nullptr) return;
+    if (win != 0 && WM_ObjOf(win) == nullptr) return;
     LayerState& layer = g_layers[0];
     layer.modal = win;
     const WM_HANDLE capture = layer.capture;
-    if (win != 0 && capture != 0 && !WM__IsAncestorOrSelf(win, capture)) {
+    if (win != 0 && capture != 0 && !WM_IsAncestorOrSelf(win, capture)) {
         layer.capture = 0;
         if (g_last.pressed) g_press_orphaned = true;
         Deliver(capture, nullptr);
@@ -237,7 +237,7 @@ WM_HANDLE WM_GetCaptureWin() {
     return g_layers[0].capture;
 }
 
-void WM__PointerForget(WM_HANDLE win) {
+void WM_PointerForget(WM_HANDLE win) {
     for (LayerState& layer : g_layers) {
         if (layer.capture == win) {
             layer.capture = 0;
@@ -247,7 +247,7 @@ void WM__PointerForget(WM_HANDLE win) {
     }
 }
 
-void WM__PointerCancelCapture() {
+void WM_PointerCancelCapture() {
     for (LayerState& layer : g_layers) {
         const WM_HANDLE capture = layer.capture;
         if (capture == 0) continue;
@@ -257,7 +257,7 @@ void WM__PointerCancelCapture() {
     }
 }
 
-void WM__ResetPointer() {
+void WM_ResetPointer() {
     {
         std::lock_guard<std::mutex> guard(g_queue_lock);
         g_head = g_count = 0;

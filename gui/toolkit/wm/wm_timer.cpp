@@ -38,7 +38,7 @@ Timer* Find(WM_HTIMER timer) {
 
 WM_HTIMER WM_CreateTimer(WM_HANDLE win, int user_id, int period_ms) {
     GUI_LockGuard lock;
-    if (WM__Obj(win) == nullptr) return 0;
+    if (WM_ObjOf(win) == nullptr) return 0;
     for (int slot = 0; slot < kMaxTimers; ++slot) {
         Timer& t = g_timers[slot];
         if (t.used) continue;
@@ -67,7 +67,7 @@ int WM_GetTimerId(WM_HTIMER timer) {
     return t ? t->user_id : 0;
 }
 
-int WM__ExpireTimers() {
+int WM_ExpireTimers() {
     const int now = GUI_NowMs();
     int fired = 0;
     for (int slot = 0; slot < kMaxTimers; ++slot) {
@@ -84,13 +84,13 @@ int WM__ExpireTimers() {
     return fired;
 }
 
-void WM__TimersForget(WM_HANDLE win) {
+void WM_TimersForget(WM_HANDLE win) {
     for (Timer& t : g_timers) {
         if (t.used && t.win == win) t.used = false;
     }
 }
 
-void WM__ResetTimers() {
+void WM_ResetTimers() {
     for (Timer& t : g_timers)
         t.used = false;
 }
