@@ -1,6 +1,8 @@
 // The address to listen on, the page's address and the token that every request must carry.
 #include "web/web.h"
 
+#include "base/ipv4.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,23 +18,6 @@ bool IsDigits(const std::string& text) {
     for (const char c : text)
         if (c < '0' || c > '9') return false;
     return true;
-}
-
-// Four numbers 0 to 255 without leading zeros, dots between.
-bool IsIpv4(const std::string& text) {
-    int parts = 0;
-    size_t start = 0;
-    while (true) {
-        const size_t dot = text.find('.', start);
-        const std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
-        if (!IsDigits(part) || part.size() > 3 || (part.size() > 1 && part[0] == '0') ||
-            std::stoi(part) > 255)
-            return false;
-        ++parts;
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    return parts == 4;
 }
 
 bool IsToken(const std::string& text) {
@@ -108,7 +93,7 @@ bool WEB_ParseListen(const std::string& text, WEB_Listen* listen, std::string* e
         *error = "invalid port in '" + text + "': expected 0 to 65535";
         return false;
     }
-    if (!IsIpv4(address)) {
+    if (!IPV4_IsDotted(address)) {
         *error = "invalid address in '" + text + "': expected an IPv4 address such as 0.0.0.0";
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "base/datafolder.h"
 #include "base/dbg.h"
+#include "base/ipv4.h"
 #include "comm/gateway.h"
 #include "config/ini.h"
 #include "config/settings.h"
@@ -57,23 +58,6 @@ bool ParseNumber(const std::string& text, int low, int high, int* value) {
     return true;
 }
 
-// Four numbers 0 to 255 with dots between; leading zeros are refused, since resolvers read
-// them as octal.
-bool IsIpv4(const std::string& text) {
-    int parts = 0;
-    size_t start = 0;
-    while (true) {
-        const size_t dot = text.find('.', start);
-        const std::string part = text.substr(start, dot == std::string::npos ? dot : dot - start);
-        int value = 0;
-        if (part.size() > 3 || !ParseNumber(part, 0, 255, &value)) return false;
-        ++parts;
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    return parts == 4;
-}
-
 void Bad(CmdlineOptions* options, const std::string& error) {
     if (options->action == CMDLINE_BAD) return; // the first error is the one reported
     options->action = CMDLINE_BAD;
@@ -91,7 +75,7 @@ void TakeGateway(CmdlineOptions* options, const std::string& value) {
             return Bad(options, "invalid port in --gateway '" + value + "': expected 1 to 65535");
     }
     // The address field holds 19 characters; a dotted IPv4 address has at most 15.
-    if (!IsIpv4(address))
+    if (!IPV4_IsDotted(address))
         return Bad(options, "invalid address in --gateway '" + value +
                                 "': expected an IPv4 address such as 192.168.1.160[:502]");
     options->gateway_address = address;
