@@ -19,6 +19,7 @@
 #include "log/log.h"
 
 #include "bench/bench_log_util.h"
+#include "bench/bench_gui_program.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -36,17 +37,6 @@
 
 extern char** environ;
 
-// The program's toolkit configuration: the 160 KiB heap and the 800 x 480 display.
-void GUI_ConfigureMemory() {
-    alignas(8) static uint8_t arena[0x28000];
-    GUI_ALLOC_SetArena(arena, sizeof arena);
-    GUI_SetDefaultFont(&FONT_16);
-}
-
-void GUI_ConfigureDisplay() {
-    GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
-}
-
 namespace {
 
 using benchlog::kLines;
@@ -56,26 +46,6 @@ std::string g_folder;
 int32_t g_points = 0;
 
 void Quiet(const char*, int) {}
-
-void PageProc(WM_MSG_RECORD* msg) {
-    if (msg->msg_id == WM_MSG_PAINT) {
-        GUI_SetBackColor(0x000000);
-        GUI_ClearWindow();
-        return;
-    }
-    WM_FallbackProc(msg);
-}
-
-// The "Graph" page with the first two columns (a float and an integer one) over 32 days.
-bool BuildPage() {
-    GUI_InitToolkit();
-    WM_EnableBufferedUpdate(1);
-    const WM_HANDLE page = WM_CreateWindowAsChild(2, 60, 796, 420, 0, WM_CF_VISIBLE, PageProc, 0);
-    if (HISTORY_Build(page) != 0) return false;
-    DROPDOWN_Select(WM_FindChildById(page, HISTORY_ID_RANGE), HISTORY_RANGE_COUNT - 1);
-    GUI_ExecAll();
-    return true;
-}
 
 void BM_HistoryLoad(benchmark::State& state) {
     for (auto _ : state) {
@@ -109,7 +79,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     DBG_SetSink(Quiet); // the page's diagnostics on every load
-    if (!BuildPage()) {
+    if (!bench_gui::BuildHistoryPage()) {
         std::fprintf(stderr, "cannot build the history page\n");
         return 1;
     }

@@ -22,6 +22,7 @@
 #include "log/log_scan.h"
 
 #include "bench/bench_log_util.h"
+#include "bench/bench_gui_program.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -38,16 +39,6 @@
 #include <vector>
 
 extern char** environ;
-
-void GUI_ConfigureMemory() {
-    alignas(8) static uint8_t arena[0x28000];
-    GUI_ALLOC_SetArena(arena, sizeof arena);
-    GUI_SetDefaultFont(&FONT_16);
-}
-
-void GUI_ConfigureDisplay() {
-    GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
-}
 
 namespace {
 
@@ -106,25 +97,6 @@ bool WriteFiles() {
     LOGSCAN_FormatTime(start + (minute - kGapMinutes - 1) * 60 - (64 * 721 - 1) * 60, text,
                        sizeof text);
     g_from = text;
-    return true;
-}
-
-void PageProc(WM_MSG_RECORD* msg) {
-    if (msg->msg_id == WM_MSG_PAINT) {
-        GUI_SetBackColor(0x000000);
-        GUI_ClearWindow();
-        return;
-    }
-    WM_FallbackProc(msg);
-}
-
-bool BuildPage() {
-    GUI_InitToolkit();
-    WM_EnableBufferedUpdate(1);
-    const WM_HANDLE page = WM_CreateWindowAsChild(2, 60, 796, 420, 0, WM_CF_VISIBLE, PageProc, 0);
-    if (HISTORY_Build(page) != 0) return false;
-    DROPDOWN_Select(WM_FindChildById(page, HISTORY_ID_RANGE), HISTORY_RANGE_COUNT - 1);
-    GUI_ExecAll();
     return true;
 }
 
@@ -210,7 +182,7 @@ int main(int argc, char** argv) {
     }
     g_cut_fields = "1,2,20,40,70";
     DBG_SetSink(Quiet);
-    if (!BuildPage()) {
+    if (!bench_gui::BuildHistoryPage()) {
         std::fprintf(stderr, "cannot build the history page\n");
         return 1;
     }

@@ -13,6 +13,7 @@
 #include "pages/mainscreen.h"
 
 #include "bench/bench_cairo.h"
+#include "bench/bench_gui_program.h"
 #include "bench/bench_util.h"
 
 #include <benchmark/benchmark.h>
@@ -24,16 +25,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-// The program's configuration hooks, as the application gives them.
-void GUI_ConfigureMemory() {
-    alignas(8) static uint8_t arena[0x28000];
-    GUI_ALLOC_SetArena(arena, sizeof arena);
-    GUI_SetDefaultFont(&FONT_16);
-}
-void GUI_ConfigureDisplay() {
-    GUI_SetDisplayConfig(HOST_XSIZE, HOST_YSIZE, HOST_BUFFER_COUNT);
-}
 
 namespace {
 
