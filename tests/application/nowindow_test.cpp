@@ -2,6 +2,7 @@
 // display, connects to the given address by itself, searches and logs, connects again by itself
 // after the gateway restarted, and ends with exit code 0 on SIGTERM. With --web it serves the
 // pages it draws without a window.
+#include "tests/util/logger.h"
 #include "tests/util/scratch.h"
 #include "tests/util/simulator.h"
 
@@ -24,28 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-pid_t StartProgram(const std::string& folder, int port, const char* extra1 = nullptr,
-                   const char* extra2 = nullptr) {
-    const std::string gateway = "127.0.0.1:" + std::to_string(port);
-    const std::string data = folder + "/data";
-    const std::string output = folder + "/output.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        unsetenv("DISPLAY");
-        unsetenv("VELTRA_HOST");
-        setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(out, 2);
-        const std::string program = std::string(VELTRA_BINARY_DIR) + "/application/veltra-desktop";
-        execl(program.c_str(), "veltra-desktop", "--no-window", "--gateway", gateway.c_str(),
-              "--data-dir", data.c_str(), extra1, extra2, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
 
 // Data lines (after the two header lines) of the log file; 0 when there is none.
 int DataLines(const std::string& path) {
@@ -83,7 +62,7 @@ TEST(NoWindow, LogsReconnectsByItselfAndEndsCleanlyOnSigterm) {
     auto simulator = std::make_unique<Simulator>(std::vector<std::string>{"--clock-speed", "60"});
     const int port = simulator->port();
     ASSERT_GT(port, 0);
-    const pid_t pid = StartProgram(folder.Path(), port);
+    const pid_t pid = StartLogger(folder.Path(), port);
     ASSERT_GT(pid, 0);
     const std::string first_log = folder.Path() + "/data/log1.csv";
     // The search takes some seconds; then a line every polling cycle (a new minute each time).
@@ -115,7 +94,7 @@ TEST(NoWindow, ServesThePagesToABrowser) {
     ScratchFolder folder("veltra-nowindow-web");
     Simulator simulator(std::vector<std::string>{"--clock-speed", "60"});
     ASSERT_GT(simulator.port(), 0);
-    const pid_t pid = StartProgram(folder.Path(), simulator.port(), "--web", "0");
+    const pid_t pid = StartLogger(folder.Path(), simulator.port(), {"--web", "0"});
     ASSERT_GT(pid, 0);
     std::smatch address;
     const std::regex printed(

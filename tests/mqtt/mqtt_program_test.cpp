@@ -3,6 +3,7 @@
 // log written in the same run; a switch command from the broker; and a broker that dies and
 // comes back while the program polls and logs.
 #include "tests/mqtt/broker_util.h"
+#include "tests/util/logger.h"
 #include "tests/util/scratch.h"
 #include "tests/util/simulator.h"
 
@@ -23,27 +24,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-pid_t StartProgram(const std::string& folder, int gateway_port, const std::string& broker) {
-    const std::string gateway = "127.0.0.1:" + std::to_string(gateway_port);
-    const std::string data = folder + "/data";
-    const std::string output = folder + "/output.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        unsetenv("DISPLAY");
-        unsetenv("VELTRA_HOST");
-        setenv("VELTRA_NO_MESSAGE_BOX", "1", 1);
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(out, 2);
-        const std::string program = std::string(VELTRA_BINARY_DIR) + "/application/veltra-desktop";
-        execl(program.c_str(), "veltra-desktop", "--no-window", "--gateway", gateway.c_str(),
-              "--data-dir", data.c_str(), "--mqtt", broker.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
 
 void EndProgram(pid_t pid) {
     kill(pid, SIGTERM);
@@ -121,7 +101,7 @@ TEST(MqttProgram, BrokerSeesTheLogsValuesAvailabilityEventsAndSwitchCommands) {
     INI_PutString("MQTT", "WRITES", "1", settings.c_str());
     Listener listener(broker.port());
     ASSERT_TRUE(listener.Connected());
-    const pid_t pid = StartProgram(folder.Path(), simulator.port(), broker.Url());
+    const pid_t pid = StartLogger(folder.Path(), simulator.port(), {"--mqtt", broker.Url()});
     ASSERT_GT(pid, 0);
     const std::string log = folder.Path() + "/data/log1.csv";
     ASSERT_TRUE(listener.WaitFor([&] { return CsvLines(log).size() >= 6; }, 90))
