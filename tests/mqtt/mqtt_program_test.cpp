@@ -242,6 +242,10 @@ TEST(MqttProgram, BrokerSeesTheLogsValuesAvailabilityEventsAndSwitchCommands) {
     const long last = ResidentKiB(pid);
     std::printf("resident memory after the first restart %ld KiB, after 50 more %ld KiB\n", first,
                 last);
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory back for a while, so only the plain build can tell
+    // growth; the sanitizer build finds leaks at the end instead.
     EXPECT_LE(last - first, 1024);
+#endif
     EndProgram(pid);
 }
