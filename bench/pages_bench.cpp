@@ -105,11 +105,11 @@ Ours& Pages() {
         const DeviceType* home = DeviceTypeTable[DEV_TYPE_HOME];
         o.corvo = WM_CreateWindowAsChild(2, 55, MAINSCREEN_PageWidth(corvo), 425, 0, WM_CF_VISIBLE,
                                          MAINSCREEN_PageCallback, 0);
-        g_page_windows[0] = o.corvo;
-        g_page_types[0] = corvo;
+        MAINSCREEN_SetPageWindow(0, o.corvo);
+        MAINSCREEN_SetPageType(0, corvo);
         o.home = WM_CreateWindowAsChild(2, 55, 798, 425, 0, 0, MAINSCREEN_PageCallback, 0);
-        g_page_windows[1] = o.home;
-        g_page_types[1] = home;
+        MAINSCREEN_SetPageWindow(1, o.home);
+        MAINSCREEN_SetPageType(1, home);
         GUI_ExecAll();
         return o;
     }();

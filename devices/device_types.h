@@ -1,7 +1,7 @@
 // The device types: the records every family file fills in (register window, page layout,
-// log columns, derived computation, alarm word) and the one table of all 21 types. Each
-// family's types live in its own file (devices/family_*.cpp); the table is in
-// devices/device_types.cpp. Everything here is constant data, built at compile time.
+// log columns, derived computation, alarm word) and the one list of all 21 types. Each
+// family's types live in its own file (devices/family_*.cpp); the list is DEV_TYPE_LIST below.
+// Everything here is constant data, built at compile time.
 #pragma once
 
 #include "devices/reg_access.h"
@@ -148,31 +148,45 @@ struct DeviceType {
     AlarmWordFunction alarm_word = nullptr; // nullptr: the type raises no alarms
 };
 
-// Indexes into DeviceTypeTable. 0 to 4 form the display group; a search looks at 5 to the end.
-// A new type goes at the end of the table, its index before DEV_TYPE_COUNT.
+// Every device type, one line each, in table order: X(index name, record name). A line gives
+// the index DEV_TYPE_<index name>, declares the record DEVTYPE_<record name> that the type's
+// family file defines, and puts it into DeviceTypeTable; DEV_TYPE_COUNT follows from the list.
+// 0 to 4 form the display group; a search looks at 5 to the end. A new type is a family file
+// and one line at the end here.
+#define DEV_TYPE_LIST(X)                                                                           \
+    X(HOME, Home)                                                                                  \
+    X(QUILL, Quill)                                                                                \
+    X(GRAPH, Graph)                                                                                \
+    X(AMPRIX, Amprix)                                                                              \
+    X(LEVRA, Levra)                                                                                \
+    X(RV100_30, Rv100)                                                                             \
+    X(RV140_30, Rv140)                                                                             \
+    X(RV75_40, Rv75)                                                                               \
+    X(CELTON, Celton100)                                                                           \
+    X(CELTON_V2, Celton102)                                                                        \
+    X(CELTON_101, Celton101)                                                                       \
+    X(CELTON_103, Celton103)                                                                       \
+    X(CELTON_104, Celton104)                                                                       \
+    X(BRANT, Brant)                                                                                \
+    X(BRANT_V2, BrantV2)                                                                           \
+    X(CORVO_502, Corvo502)                                                                         \
+    X(CORVO_501, Corvo501)                                                                         \
+    X(CORVO_500, Corvo500)                                                                         \
+    X(CORVO_510, Corvo510)                                                                         \
+    X(CORVO_511, Corvo511)                                                                         \
+    X(CORVO_512, Corvo512)
+
+// What a line of a type list stands for: the record's declaration (a family file defines it
+// with `extern constexpr DeviceType DEVTYPE_<record name>{...}`), its index, its table entry.
+#define DEV_TYPE_DECLARE(index, record) extern const DeviceType DEVTYPE_##record;
+#define DEV_TYPE_INDEX_OF(index, record) DEV_TYPE_##index,
+#define DEV_TYPE_ENTRY(index, record) &DEVTYPE_##record,
+
+DEV_TYPE_LIST(DEV_TYPE_DECLARE)
+
+// Indexes into DeviceTypeTable.
 enum DEV_TYPE_INDEX : int {
-    DEV_TYPE_HOME = 0,
-    DEV_TYPE_QUILL = 1,
-    DEV_TYPE_GRAPH = 2,
-    DEV_TYPE_AMPRIX = 3,
-    DEV_TYPE_LEVRA = 4,
-    DEV_TYPE_RV100_30 = 5,
-    DEV_TYPE_RV140_30 = 6,
-    DEV_TYPE_RV75_40 = 7,
-    DEV_TYPE_CELTON = 8,      // type id 100
-    DEV_TYPE_CELTON_V2 = 9,   // type id 102
-    DEV_TYPE_CELTON_101 = 10, // type id 101
-    DEV_TYPE_CELTON_103 = 11, // type id 103
-    DEV_TYPE_CELTON_104 = 12, // type id 104
-    DEV_TYPE_BRANT = 13,
-    DEV_TYPE_BRANT_V2 = 14,
-    DEV_TYPE_CORVO_502 = 15,
-    DEV_TYPE_CORVO_501 = 16,
-    DEV_TYPE_CORVO_500 = 17,
-    DEV_TYPE_CORVO_510 = 18,
-    DEV_TYPE_CORVO_511 = 19,
-    DEV_TYPE_CORVO_512 = 20,
-    DEV_TYPE_COUNT = 21,
+    DEV_TYPE_LIST(DEV_TYPE_INDEX_OF) DEV_TYPE_COUNT,
     DEV_TYPE_FIRST_SEARCHED = DEV_TYPE_RV100_30,
 };
 

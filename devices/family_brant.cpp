@@ -8,7 +8,6 @@
 #include "base/dbg.h"
 #include "devices/catalogue.h"
 #include "devices/derived.h"
-#include "devices/families.h"
 
 using namespace catalogue;
 
@@ -136,6 +135,7 @@ void DEV_BrantV2SwitchFlags(RegisterCell* window) {
     Put16(window, 149, (flags & kFaults) != 0 ? 1 : 0);
 }
 
-constexpr DeviceType DEVTYPE_Brant{200, 38, 102, &kBrantPage, &kBrantLog, DeriveBrant, BrantAlarms};
-constexpr DeviceType DEVTYPE_BrantV2{201,          150,           150,          &kBrantV2Page,
-                                     &kBrantV2Log, DeriveBrantV2, BrantV2Alarms};
+extern constexpr DeviceType DEVTYPE_Brant{200,        38,          102,        &kBrantPage,
+                                          &kBrantLog, DeriveBrant, BrantAlarms};
+extern constexpr DeviceType DEVTYPE_BrantV2{
+    201, 150, 150, &kBrantV2Page, &kBrantV2Log, DeriveBrantV2, BrantV2Alarms};

@@ -9,7 +9,6 @@
 #include "base/dbg.h"
 #include "devices/catalogue.h"
 #include "devices/derived.h"
-#include "devices/families.h"
 
 using namespace catalogue;
 
@@ -152,13 +151,13 @@ void DEV_CeltonCompensate(RegisterCell* window) {
     }
 }
 
-constexpr DeviceType DEVTYPE_Celton100{100,       109,      109, &kCelton100Page, &kCelton100Log,
-                                       Derive100, Alarms100};
-constexpr DeviceType DEVTYPE_Celton102{102,       109,      109, &kCelton102Page, &kCelton102Log,
-                                       Derive102, Alarms102};
-constexpr DeviceType DEVTYPE_Celton101{101,     109,      109, &kCelton101Page, &kCelton101Log,
-                                       nullptr, Alarms101};
-constexpr DeviceType DEVTYPE_Celton103{103,     200,      200, &kCelton103Page, &kCelton103Log,
-                                       nullptr, Alarms103};
-constexpr DeviceType DEVTYPE_Celton104{104,     200,      200, &kCelton104Page, &kCelton104Log,
-                                       nullptr, Alarms104};
+extern constexpr DeviceType DEVTYPE_Celton100{
+    100, 109, 109, &kCelton100Page, &kCelton100Log, Derive100, Alarms100};
+extern constexpr DeviceType DEVTYPE_Celton102{
+    102, 109, 109, &kCelton102Page, &kCelton102Log, Derive102, Alarms102};
+extern constexpr DeviceType DEVTYPE_Celton101{
+    101, 109, 109, &kCelton101Page, &kCelton101Log, nullptr, Alarms101};
+extern constexpr DeviceType DEVTYPE_Celton103{
+    103, 200, 200, &kCelton103Page, &kCelton103Log, nullptr, Alarms103};
+extern constexpr DeviceType DEVTYPE_Celton104{
+    104, 200, 200, &kCelton104Page, &kCelton104Log, nullptr, Alarms104};

@@ -3,7 +3,6 @@
 // against their limits, the shunt temperature, the LVP and OVP lamps and the ampere-hour
 // counter. Nothing derived, no alarms.
 #include "devices/catalogue.h"
-#include "devices/families.h"
 
 using namespace catalogue;
 
@@ -50,9 +49,9 @@ constexpr LogLayout kCorvo512Log = Log("Corvo", kCorvoColumns);
 
 } // namespace
 
-constexpr DeviceType DEVTYPE_Corvo502{502, 136, 300, &kCorvo502Page, &kCorvo502Log};
-constexpr DeviceType DEVTYPE_Corvo501{501, 136, 300, &kCorvo501Page, &kCorvo501Log};
-constexpr DeviceType DEVTYPE_Corvo500{500, 136, 300, &kCorvo500Page, &kCorvo500Log};
-constexpr DeviceType DEVTYPE_Corvo510{510, 200, 300, &kCorvo510Page, &kCorvo510Log};
-constexpr DeviceType DEVTYPE_Corvo511{511, 200, 300, &kCorvo511Page, &kCorvo511Log};
-constexpr DeviceType DEVTYPE_Corvo512{512, 200, 300, &kCorvo512Page, &kCorvo512Log};
+extern constexpr DeviceType DEVTYPE_Corvo502{502, 136, 300, &kCorvo502Page, &kCorvo502Log};
+extern constexpr DeviceType DEVTYPE_Corvo501{501, 136, 300, &kCorvo501Page, &kCorvo501Log};
+extern constexpr DeviceType DEVTYPE_Corvo500{500, 136, 300, &kCorvo500Page, &kCorvo500Log};
+extern constexpr DeviceType DEVTYPE_Corvo510{510, 200, 300, &kCorvo510Page, &kCorvo510Log};
+extern constexpr DeviceType DEVTYPE_Corvo511{511, 200, 300, &kCorvo511Page, &kCorvo511Log};
+extern constexpr DeviceType DEVTYPE_Corvo512{512, 200, 300, &kCorvo512Page, &kCorvo512Log};

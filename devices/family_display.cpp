@@ -6,7 +6,6 @@
 // display unit's type id and are found as one group, never by the search; none raises alarms.
 #include "devices/catalogue.h"
 #include "devices/derived.h"
-#include "devices/families.h"
 
 using namespace catalogue;
 
@@ -111,8 +110,8 @@ constexpr LogLayout kLevraLog = Log("Levra", kLevraColumns);
 
 } // namespace
 
-constexpr DeviceType DEVTYPE_Home{DEV_DISPLAY_TYPE_ID, 59, 59, &kHomePage, &kHomeLog};
-constexpr DeviceType DEVTYPE_Quill{DEV_DISPLAY_TYPE_ID, 1058, 1058, &kQuillPage, &kQuillLog};
-constexpr DeviceType DEVTYPE_Graph{DEV_DISPLAY_TYPE_ID, 20, 1000, &kGraphPage, &kGraphLog};
-constexpr DeviceType DEVTYPE_Amprix{DEV_DISPLAY_TYPE_ID, 34, 34, &kAmprixPage, &kAmprixLog};
-constexpr DeviceType DEVTYPE_Levra{DEV_DISPLAY_TYPE_ID, 34, 34, &kLevraPage, &kLevraLog};
+extern constexpr DeviceType DEVTYPE_Home{DEV_DISPLAY_TYPE_ID, 59, 59, &kHomePage, &kHomeLog};
+extern constexpr DeviceType DEVTYPE_Quill{DEV_DISPLAY_TYPE_ID, 1058, 1058, &kQuillPage, &kQuillLog};
+extern constexpr DeviceType DEVTYPE_Graph{DEV_DISPLAY_TYPE_ID, 20, 1000, &kGraphPage, &kGraphLog};
+extern constexpr DeviceType DEVTYPE_Amprix{DEV_DISPLAY_TYPE_ID, 34, 34, &kAmprixPage, &kAmprixLog};
+extern constexpr DeviceType DEVTYPE_Levra{DEV_DISPLAY_TYPE_ID, 34, 34, &kLevraPage, &kLevraLog};

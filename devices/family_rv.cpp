@@ -7,7 +7,6 @@
 #include "base/dbg.h"
 #include "devices/catalogue.h"
 #include "devices/derived.h"
-#include "devices/families.h"
 
 using namespace catalogue;
 
@@ -115,9 +114,9 @@ void DEV_ChargerScales(RegisterCell* window, const DeviceType* type) {
     PutSide(window, {812, 814, 820, 822, 816, 818}, channels1, rating, power);
 }
 
-constexpr DeviceType DEVTYPE_Rv100{1024,    828, 828, &kRv100Page, &kRv100Log, DEV_ChargerScales,
-                                   RvAlarms};
-constexpr DeviceType DEVTYPE_Rv140{1025,    828, 828, &kRv140Page, &kRv140Log, DEV_ChargerScales,
-                                   RvAlarms};
-constexpr DeviceType DEVTYPE_Rv75{1026,    828, 828, &kRv75Page, &kRv75Log, DEV_ChargerScales,
-                                  RvAlarms};
+extern constexpr DeviceType DEVTYPE_Rv100{
+    1024, 828, 828, &kRv100Page, &kRv100Log, DEV_ChargerScales, RvAlarms};
+extern constexpr DeviceType DEVTYPE_Rv140{
+    1025, 828, 828, &kRv140Page, &kRv140Log, DEV_ChargerScales, RvAlarms};
+extern constexpr DeviceType DEVTYPE_Rv75{
+    1026, 828, 828, &kRv75Page, &kRv75Log, DEV_ChargerScales, RvAlarms};

@@ -264,7 +264,7 @@ void CONNECT_Begin(WM_HANDLE main_window, int rebuild) {
     g_phase = Phase::Connect;
     g_window = WM_CreateWindowAsChild(0, 0, 800, 480, main_window,
                                       WM_CF_VISIBLE | WM_CF_SEE_THROUGH, Callback, 0);
-    g_page_windows[MAIN_CONNECT_SLOT] = g_window;
+    MAINSCREEN_SetPageWindow(MAIN_CONNECT_SLOT, g_window);
     if (rebuild == 1) {
         // The banner stays until the next connect action changes it.
         STATUS_Show();
@@ -367,7 +367,7 @@ void CONNECT_End() {
     if (g_window != 0) WM_DeleteWindow(g_window);
     g_window = g_edit = g_hint = g_caption = 0;
     for (WM_HANDLE& b : g_buttons) b = 0;
-    g_page_windows[MAIN_CONNECT_SLOT] = 0;
+    MAINSCREEN_SetPageWindow(MAIN_CONNECT_SLOT, 0);
 }
 
 int CONNECT_StepSleepMs() {

@@ -256,9 +256,9 @@ void DrawValueText(const Source& s, const PageElement& e, int x, int y, WM_HANDL
     DEVPAGE_FormatValue(text, sizeof text, e.format, Value(s, e.value_register, e.value_type),
                         e.offset, e.divisor);
     const int X = x + e.x, Y = y + e.y, W = e.width, H = e.height;
-    const int page = g_current_page;
-    const int slot = g_name_field_counter++;
-    WM_HANDLE held = ValidSlot(page, slot) ? g_name_fields[page][slot] : 0;
+    const int page = MAINSCREEN_CurrentPage();
+    const int slot = MAINSCREEN_TakeSlot();
+    WM_HANDLE held = ValidSlot(page, slot) ? MAINSCREEN_NameField(page, slot) : 0;
     if (held != 0) {
         char shown[64];
         TEXT_ReadText(held, shown, sizeof shown);
@@ -271,7 +271,7 @@ void DrawValueText(const Source& s, const PageElement& e, int x, int y, WM_HANDL
                          DEVPAGE_ID_VALUE_TEXT + slot, text);
         TEXT_PutFont(held, &FONT_8X16);
         TEXT_PutColor(held, kGreen);
-        g_name_fields[page][slot] = held;
+        MAINSCREEN_SetNameField(page, slot, held);
         return;
     }
     GUI_SetDrawColor(static_cast<GUI_COLOUR>(e.colour1));
@@ -806,7 +806,7 @@ int DEVPAGE_RefreshArea(WM_HANDLE window, GUI_RECT* area) {
     if (page < 0 || page >= MAIN_PAGE_COUNT) return DEVPAGE_REFRESH_ALL; // as it always was
     uint64_t content = 0;
     PhaseArea phased;
-    const uint64_t phases = Fingerprints(g_page_types[page], &content, &phased, window);
+    const uint64_t phases = Fingerprints(MAINSCREEN_PageType(page), &content, &phased, window);
     PageSeen& seen = g_seen[page];
     const PageSeen before = seen;
     seen = PageSeen{window, content, phases};
@@ -919,11 +919,11 @@ void DEVPAGE_OnNotify(int id, int code, WM_HANDLE sender) {
         HISTORY_OnNotify(id, code);
         return;
     }
-    const int page = g_current_page;
+    const int page = MAINSCREEN_CurrentPage();
     const int slot = id - MAIN_ID_NAME_FIELD;
-    if (ValidSlot(page, slot) && g_name_fields[page][slot] != 0) {
+    if (ValidSlot(page, slot) && MAINSCREEN_NameField(page, slot) != 0) {
         if (code != WM_NOTIFICATION_RELEASED) return;
-        const WM_HANDLE field = g_name_fields[page][slot];
+        const WM_HANDLE field = MAINSCREEN_NameField(page, slot);
         char text[kNameFieldSize];
         TEXT_ReadText(field, text, sizeof text);
         char* colon = std::strchr(text, ':');

@@ -21,6 +21,9 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// The page registers (see MAINSCREEN_PageWindow and the functions after it).
 WM_HANDLE g_page_windows[MAIN_PAGE_COUNT + 1] = {};
 const DeviceType* g_page_types[MAIN_PAGE_COUNT] = {};
 WM_HANDLE g_page_windows_by_type[MAIN_PAGE_COUNT] = {};
@@ -28,7 +31,12 @@ int32_t g_current_page = 0;
 WM_HANDLE g_name_fields[MAIN_PAGE_COUNT][MAIN_NAME_FIELD_SLOTS] = {};
 int32_t g_name_field_counter = 0;
 
-namespace {
+bool IsPage(int page) {
+    return page >= 0 && page < MAIN_PAGE_COUNT;
+}
+bool IsSlot(int page, int slot) {
+    return IsPage(page) && slot >= 0 && slot < MAIN_NAME_FIELD_SLOTS;
+}
 
 constexpr GUI_COLOUR kBlack = PALETTE_BLACK;
 constexpr GUI_COLOUR kWhite = PALETTE_WHITE;
@@ -345,6 +353,54 @@ int MAINSCREEN_DeviceName(int index, char* buffer, int size) {
         n = std::snprintf(buffer, size_t(size), "%.*s:%d", int(sizeof entry.custom_name), name,
                           int(entry.unit_id.load(std::memory_order_relaxed)));
     return n < size ? n : size - 1;
+}
+
+WM_HANDLE MAINSCREEN_PageWindow(int page) {
+    return page >= 0 && page <= MAIN_CONNECT_SLOT ? g_page_windows[page] : 0;
+}
+void MAINSCREEN_SetPageWindow(int page, WM_HANDLE win) {
+    if (page >= 0 && page <= MAIN_CONNECT_SLOT) g_page_windows[page] = win;
+}
+const DeviceType* MAINSCREEN_PageType(int page) {
+    return IsPage(page) ? g_page_types[page] : nullptr;
+}
+void MAINSCREEN_SetPageType(int page, const DeviceType* type) {
+    if (IsPage(page)) g_page_types[page] = type;
+}
+WM_HANDLE MAINSCREEN_PageWindowOfType(int type_index) {
+    return IsPage(type_index) ? g_page_windows_by_type[type_index] : 0;
+}
+int MAINSCREEN_CurrentPage() {
+    return g_current_page;
+}
+void MAINSCREEN_SetCurrentPage(int page) {
+    g_current_page = page;
+}
+WM_HANDLE MAINSCREEN_NameField(int page, int slot) {
+    return IsSlot(page, slot) ? g_name_fields[page][slot] : 0;
+}
+void MAINSCREEN_SetNameField(int page, int slot, WM_HANDLE field) {
+    if (IsSlot(page, slot)) g_name_fields[page][slot] = field;
+}
+void MAINSCREEN_ForgetNameFields(int page) {
+    if (IsPage(page)) std::memset(g_name_fields[page], 0, sizeof g_name_fields[page]);
+}
+int MAINSCREEN_SlotCounter() {
+    return g_name_field_counter;
+}
+void MAINSCREEN_SetSlotCounter(int slot) {
+    g_name_field_counter = slot;
+}
+int MAINSCREEN_TakeSlot() {
+    return g_name_field_counter++;
+}
+void MAINSCREEN_ForgetPageRegisters() {
+    std::memset(g_page_windows, 0, sizeof g_page_windows);
+    std::memset(g_page_types, 0, sizeof g_page_types);
+    std::memset(g_page_windows_by_type, 0, sizeof g_page_windows_by_type);
+    std::memset(g_name_fields, 0, sizeof g_name_fields);
+    g_current_page = 0;
+    g_name_field_counter = 0;
 }
 
 int MAINSCREEN_PageOfWindow(WM_HANDLE win) {

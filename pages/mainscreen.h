@@ -25,24 +25,35 @@ constexpr int MAIN_ID_INFO_BUTTON = 2053;
 constexpr int MAIN_ID_MULTIPAGE = 2055;
 constexpr int MAIN_ID_NAME_FIELD = 4148; // + slot number on the page
 
-// Page registers.
+// Page registers, kept by the main screen and shared through these functions. A page number
+// outside 0 .. MAIN_PAGE_COUNT - 1 (0 .. MAIN_CONNECT_SLOT for a window) or a slot outside
+// 0 .. MAIN_NAME_FIELD_SLOTS - 1 reads as empty and is not stored.
 // Page windows by page number; slot MAIN_CONNECT_SLOT holds the connect window.
-extern WM_HANDLE g_page_windows[MAIN_PAGE_COUNT + 1];
+WM_HANDLE MAINSCREEN_PageWindow(int page);
+void MAINSCREEN_SetPageWindow(int page, WM_HANDLE win);
 // The device type shown by each page number (nullptr: no page).
-extern const DeviceType* g_page_types[MAIN_PAGE_COUNT];
-// Page windows by the index of their type in DeviceTypeTable.
-extern WM_HANDLE g_page_windows_by_type[MAIN_PAGE_COUNT];
+const DeviceType* MAINSCREEN_PageType(int page);
+void MAINSCREEN_SetPageType(int page, const DeviceType* type);
+// The page window of a type by its index in DeviceTypeTable (0: no page).
+WM_HANDLE MAINSCREEN_PageWindowOfType(int type_index);
 // The current page number: the multipage's selection, set to 0 after each build and read
 // again by the GUI task every 10 passes. A page's paint sets it to the page being painted,
 // so the fields it creates always land in that page's slots.
-extern int32_t g_current_page;
+int MAINSCREEN_CurrentPage();
+void MAINSCREEN_SetCurrentPage(int page);
 // Name-field (and value-text) handles by page number and slot; 0 until created. Cleared when
 // the gateway is lost.
-extern WM_HANDLE g_name_fields[MAIN_PAGE_COUNT][MAIN_NAME_FIELD_SLOTS];
+WM_HANDLE MAINSCREEN_NameField(int page, int slot);
+void MAINSCREEN_SetNameField(int page, int slot, WM_HANDLE field);
+void MAINSCREEN_ForgetNameFields(int page);
 // The running slot number while a page is painted: each tile's name field, then the value
 // texts of that tile. Slots at or beyond MAIN_NAME_FIELD_SLOTS are not stored (the field is
-// then not made).
-extern int32_t g_name_field_counter;
+// then not made). MAINSCREEN_TakeSlot returns the next slot and counts it.
+int MAINSCREEN_SlotCounter();
+void MAINSCREEN_SetSlotCounter(int slot);
+int MAINSCREEN_TakeSlot();
+// Forgets every page register without deleting a window, for tests that set pages up by hand.
+void MAINSCREEN_ForgetPageRegisters();
 
 // Builds the main screen on parent (the desktop window). rebuild 0 at start: main window, date
 // and time, information button and information window are made; rebuild 1 after a gateway

@@ -83,7 +83,7 @@ TEST_F(ResetTest, ALostGatewayClearsEverythingAndBuildsTheScreenAgainThroughTheC
     const WM_HANDLE main_window = MAINSCREEN_MainWindow();
     const WM_HANDLE old_pages = MAINSCREEN_Multipage();
     ASSERT_GT(MULTIPAGE_PageCount(old_pages), 3);
-    ASSERT_NE(g_name_fields[0][0], 0);
+    ASSERT_NE(MAINSCREEN_NameField(0, 0), 0);
 
     // The connect page will find the connection's and the search's replies waiting.
     Reply(STATUS_OK);
@@ -107,7 +107,7 @@ TEST_F(ResetTest, ALostGatewayClearsEverythingAndBuildsTheScreenAgainThroughTheC
     EXPECT_TRUE(WM_IsWindow(main_window));
     EXPECT_EQ(g_device_list.device_count.load(), 0);
     EXPECT_EQ(Reg_Get(g_register_store.data(), 0), 0);
-    EXPECT_EQ(g_name_fields[0][0], 0);
+    EXPECT_EQ(MAINSCREEN_NameField(0, 0), 0);
     EXPECT_EQ(CONNECT_Window(), 0);
     // The search found nothing this time: a new, empty multipage and a new log file.
     EXPECT_TRUE(WM_IsWindow(MAINSCREEN_Multipage()));

@@ -156,7 +156,7 @@ TEST_F(ConnectTest, TheFieldProposesTheStoredAddressAndFiltersTheKeys) {
     EXPECT_EQ(Widget(CONNECT_ID_ADDRESS), "192.168.1.160");
     EXPECT_EQ(Widget(CONNECT_ID_HINT), "en 182");
     EXPECT_EQ(Widget(CONNECT_ID_CAPTION), "en 19");
-    EXPECT_EQ(g_page_windows[MAIN_CONNECT_SLOT], CONNECT_Window());
+    EXPECT_EQ(MAINSCREEN_PageWindow(MAIN_CONNECT_SLOT), CONNECT_Window());
     TypeAddress("192");
     EXPECT_EQ(Widget(CONNECT_ID_ADDRESS), "192.");
     TypeAddress("1x.5");
@@ -197,7 +197,7 @@ TEST_F(ConnectTest, TheAddressIsStoredOnlyAfterASuccessfulConnection) {
     EXPECT_TRUE(StepWith(STATUS_OK)); // the search succeeded: the page is done
     CONNECT_End();
     EXPECT_EQ(CONNECT_Window(), 0);
-    EXPECT_EQ(g_page_windows[MAIN_CONNECT_SLOT], 0);
+    EXPECT_EQ(MAINSCREEN_PageWindow(MAIN_CONNECT_SLOT), 0);
     EXPECT_FALSE(WM_IsVisible(STATUS_Handle()));
 }
 

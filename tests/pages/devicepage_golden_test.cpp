@@ -30,10 +30,10 @@ class GoldenPage : public PageTest {
         // Sun rays at full length, lamps in alarm on their alarm colour.
         while (ELEMENT_GetSunPhase() != 2)
             ELEMENT_AdvanceSunPhase();
-        std::memset(g_page_windows, 0, sizeof g_page_windows);
+        MAINSCREEN_ForgetPageRegisters();
     }
     void TearDown() override {
-        std::memset(g_page_windows, 0, sizeof g_page_windows);
+        MAINSCREEN_ForgetPageRegisters();
         PageTest::TearDown();
     }
 
@@ -44,8 +44,8 @@ class GoldenPage : public PageTest {
         const WM_HANDLE win =
             WM_CreateWindowAsChild(kPageX - offset, kPageY, MAINSCREEN_PageWidth(type), kPageH,
                                    parent, WM_CF_VISIBLE, MAINSCREEN_PageCallback, 0);
-        g_page_windows[l] = win;
-        g_page_types[l] = type;
+        MAINSCREEN_SetPageWindow(l, win);
+        MAINSCREEN_SetPageType(l, type);
         for (int pass = 0; pass < 4; ++pass) {
             WM_InvalidateWin(win);
             Exec();
@@ -57,9 +57,9 @@ class GoldenPage : public PageTest {
             for (int x = kPageX; x < kPageX + kPageW; ++x)
                 area.push_back(screen[static_cast<size_t>(y) * 800 + static_cast<size_t>(x)]);
         WM_DeleteWindow(win);
-        g_page_windows[l] = 0;
-        g_page_types[l] = nullptr;
-        std::memset(g_name_fields[l], 0, sizeof g_name_fields[l]);
+        MAINSCREEN_SetPageWindow(l, 0);
+        MAINSCREEN_SetPageType(l, nullptr);
+        MAINSCREEN_ForgetNameFields(l);
         Exec();
         return area;
     }

@@ -46,10 +46,10 @@ void PageProc(WM_MSG_RECORD* msg) {
         case WM_MSG_PAINT: {
             GUI_SetBackColor(0x000000);
             GUI_ClearWindow();
-            const DeviceType* type = g_page_types[0];
+            const DeviceType* type = MAINSCREEN_PageType(0);
             if (type == nullptr) return;
-            g_current_page = 0;
-            g_name_field_counter = 0;
+            MAINSCREEN_SetCurrentPage(0);
+            MAINSCREEN_SetSlotCounter(0);
             int x = 5;
             const int32_t count = g_device_list.device_count.load();
             for (int32_t i = 0; i < count; ++i) {
@@ -57,19 +57,19 @@ void PageProc(WM_MSG_RECORD* msg) {
                 if (entry.type.load() != type) continue;
                 const int w = type->page_layout->tile_width;
                 const int h = type->page_layout->tile_height;
-                const int first_slot = g_name_field_counter;
+                const int first_slot = MAINSCREEN_SlotCounter();
                 if (w != 0) {
                     GUI_SetDrawColor(0x808080);
                     GUI_DrawRoundFrame(x, 5, x + w, 5 + h, 3, 3);
                     GUI_SetDrawColor(entry.state.load() == 1 ? 0x006600 : 0x808080);
                     GUI_FillRectangle(x + 3, 8, x + w - 3, 32);
-                    ++g_name_field_counter; // the name field's slot
+                    MAINSCREEN_TakeSlot(); // the name field's slot
                 }
                 if (entry.state.load() == 1)
                     DEVPAGE_DrawElements(x, 5, type, msg->target, &entry);
                 else
                     DEVPAGE_HideTileWidgets(&entry);
-                g_name_field_counter = first_slot + DEVPAGE_TileSlots(type->page_layout);
+                MAINSCREEN_SetSlotCounter(first_slot + DEVPAGE_TileSlots(type->page_layout));
                 x += w + 5;
             }
             return;
@@ -115,10 +115,7 @@ void PageTest::SetUp() {
     DEVPAGE_ResetForTests();
     ELEMENT_EmptyRangeForgetAll();
     DEVPAGE_SetWallClockForTests(nullptr);
-    std::memset(g_name_fields, 0, sizeof g_name_fields);
-    std::memset(g_page_types, 0, sizeof g_page_types);
-    g_current_page = 0;
-    g_name_field_counter = 0;
+    MAINSCREEN_ForgetPageRegisters();
     g_scratch = std::make_unique<ScratchFolder>("veltra-pages");
     data_folder = g_scratch->Path() + "/Ovalo";
     ::setenv("APPDATA", g_scratch->Path().c_str(), 1);
@@ -129,8 +126,7 @@ void PageTest::SetUp() {
 
 void PageTest::TearDown() {
     DEVPAGE_SetWallClockForTests(nullptr);
-    std::memset(g_name_fields, 0, sizeof g_name_fields);
-    std::memset(g_page_types, 0, sizeof g_page_types);
+    MAINSCREEN_ForgetPageRegisters();
     DEV_Clear();
     WidgetTest::TearDown();
     g_scratch.reset();
@@ -145,9 +141,9 @@ WM_HANDLE PageTest::MakePage(const DeviceType* type, int width) {
                 sum += type->page_layout->tile_width + 5;
         width = sum + 5 > 800 ? sum + 5 : 798;
     }
-    g_page_types[0] = type;
+    MAINSCREEN_SetPageType(0, type);
     page = WM_CreateWindowAsChild(2, 60, width, 425, parent, WM_CF_VISIBLE, PageProc, 0);
-    g_page_windows[0] = page;
+    MAINSCREEN_SetPageWindow(0, page);
     Exec();
     return page;
 }

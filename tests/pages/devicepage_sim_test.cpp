@@ -144,7 +144,7 @@ TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
     MAINSCREEN_ForgetForTests();
     MAINSCREEN_CreateFrame(WM_GetRootWin());
     MAINSCREEN_BuildPages();
-    const WM_HANDLE win = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const WM_HANDLE win = MAINSCREEN_PageWindowOfType(DEV_TYPE_CORVO_500);
     const int pg = MAINSCREEN_PageOfWindow(win);
     ASSERT_GE(pg, 0);
     MULTIPAGE_ShowPage(MAINSCREEN_Multipage(), pg);
@@ -159,7 +159,7 @@ TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
         WM_InvalidateWin(win);
         Exec();
         for (int k = 0; k < 3; ++k) {
-            const WM_HANDLE field = g_name_fields[pg][2 * k];
+            const WM_HANDLE field = MAINSCREEN_NameField(pg, 2 * k);
             ASSERT_NE(field, 0) << phase << ": tile " << k;
             char text[64] = "";
             TEXT_ReadText(field, text, sizeof text);
@@ -170,7 +170,8 @@ TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
             EXPECT_EQ(device, index[k]) << phase << ": tile " << k;
             const int tile_x = 5 + k * 225;
             EXPECT_EQ(WM_GetWindowOrgX(field) - WM_GetWindowOrgX(win), tile_x + 3) << phase;
-            EXPECT_EQ(g_name_fields[pg][2 * k + 1], 0) << phase << ": no second field on " << k;
+            EXPECT_EQ(MAINSCREEN_NameField(pg, 2 * k + 1), 0)
+                << phase << ": no second field on " << k;
             // The value text's grey box on the tile of a meter that answers, nothing on the
             // one that does not (unless its state changed during the paint).
             if (online(k) != was_online[k]) continue;
@@ -181,7 +182,7 @@ TEST_F(PageOnSimulator, TilesKeepTheirTextsWhileANeighbourIsOffline) {
             else
                 EXPECT_EQ(box, Px(0x000000)) << phase << ": offline tile " << k;
         }
-        EXPECT_EQ(g_name_fields[pg][6], 0) << phase;
+        EXPECT_EQ(MAINSCREEN_NameField(pg, 6), 0) << phase;
     };
 
     ASSERT_TRUE(WaitFor([&] { return online(0) && online(1) && online(2); }));

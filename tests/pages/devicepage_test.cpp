@@ -228,22 +228,22 @@ TEST_F(PageTest, ValueTextsShareTheSlotsAndDivisorZeroDrawsNothing) {
 
     EXPECT_EQ(debug.Count("Wrong parameters value: file pages/devicepage on line"), 1);
     // The divisor-0 text takes no slot: the next text is slot 0, the box slot 1.
-    ASSERT_NE(g_name_fields[0][0], 0);
-    EXPECT_EQ(WM_GetWinId(g_name_fields[0][0]), DEVPAGE_ID_VALUE_TEXT);
-    EXPECT_EQ(TextOf(g_name_fields[0][0]), "Remaining time:");
-    EXPECT_EQ(g_name_fields[0][1], 0);
-    ASSERT_NE(g_name_fields[0][2], 0);
-    EXPECT_EQ(WM_GetWinId(g_name_fields[0][2]), DEVPAGE_ID_VALUE_TEXT + 2);
-    EXPECT_EQ(TextOf(g_name_fields[0][2]), "  5d");
-    EXPECT_EQ(g_name_field_counter, 3);
+    ASSERT_NE(MAINSCREEN_NameField(0, 0), 0);
+    EXPECT_EQ(WM_GetWinId(MAINSCREEN_NameField(0, 0)), DEVPAGE_ID_VALUE_TEXT);
+    EXPECT_EQ(TextOf(MAINSCREEN_NameField(0, 0)), "Remaining time:");
+    EXPECT_EQ(MAINSCREEN_NameField(0, 1), 0);
+    ASSERT_NE(MAINSCREEN_NameField(0, 2), 0);
+    EXPECT_EQ(WM_GetWinId(MAINSCREEN_NameField(0, 2)), DEVPAGE_ID_VALUE_TEXT + 2);
+    EXPECT_EQ(TextOf(MAINSCREEN_NameField(0, 2)), "  5d");
+    EXPECT_EQ(MAINSCREEN_SlotCounter(), 3);
     // The drawn box: grey behind red text.
     EXPECT_EQ(At(2 + 5 + 10 + 3, 60 + 5 + 100 + 2), Px(0x808080));
 
     // Later paints update the same widgets.
-    const WM_HANDLE held = g_name_fields[0][2];
+    const WM_HANDLE held = MAINSCREEN_NameField(0, 2);
     Reg_Set(w, 23, 123);
     Repaint();
-    EXPECT_EQ(g_name_fields[0][2], held);
+    EXPECT_EQ(MAINSCREEN_NameField(0, 2), held);
     EXPECT_EQ(TextOf(held), "123d");
 }
 
@@ -470,7 +470,7 @@ WM_HANDLE NameField(WM_HANDLE page, int slot, int32_t index, const char* text) {
                         MAIN_ID_NAME_FIELD + slot, text, sizeof(int32_t));
     TEXT_WriteUserBytes(field, &index, sizeof index);
     TEXT_PutFont(field, &FONT_20B);
-    g_name_fields[0][slot] = field;
+    MAINSCREEN_SetNameField(0, slot, field);
     return field;
 }
 
@@ -761,15 +761,15 @@ TEST_F(PageTest, EveryLayoutTakesTheSameSlotsOnlineAsTheTileKeepsOffline) {
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
         const DeviceType* type = entry.type.load();
         if (type == nullptr || type->page_layout == nullptr) continue;
-        g_page_types[0] = type;
+        MAINSCREEN_SetPageType(0, type);
         const WM_HANDLE win = WM_CreateWindowAsChild(2, 60, 798, 425, parent, 0, nullptr, 0);
-        g_name_field_counter = 0;
+        MAINSCREEN_SetSlotCounter(0);
         const int name_field = type->page_layout->tile_width != 0 ? 1 : 0;
         ASSERT_EQ(DEVPAGE_DrawElements(5, 5, type, win, &entry), 0);
-        EXPECT_EQ(name_field + g_name_field_counter, DEVPAGE_TileSlots(type->page_layout))
+        EXPECT_EQ(name_field + MAINSCREEN_SlotCounter(), DEVPAGE_TileSlots(type->page_layout))
             << type->page_layout->short_name << " (" << type->type_id << ")";
         WM_DeleteWindow(win);
-        std::memset(g_name_fields, 0, sizeof g_name_fields);
+        MAINSCREEN_ForgetPageRegisters();
         if (std::find(seen.begin(), seen.end(), type) == seen.end()) seen.push_back(type);
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(DEV_TYPE_COUNT)) << "every type's layout";

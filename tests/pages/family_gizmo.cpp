@@ -1,11 +1,10 @@
 // A made-up device family, written the way a new family file in devices/ is: the Gizmo, a
 // meter with a power gauge and an OVP lamp (register 11: 1 while over-voltage), one log column
-// and an alarm word. It is linked only into its test, so the program never shows it.
+// and an alarm word. Its one table line is in the test (the program's list stays without it,
+// so the program never shows it).
 #include "devices/catalogue.h"
 
 using namespace catalogue;
-
-extern const DeviceType DEVTYPE_Gizmo;
 
 namespace {
 
@@ -25,4 +24,5 @@ uint32_t GizmoAlarms(const AlarmRegisters& reg, const RegisterCell*) {
 
 } // namespace
 
-constexpr DeviceType DEVTYPE_Gizmo{777, 20, 20, &kGizmoPage, &kGizmoLog, nullptr, GizmoAlarms};
+extern constexpr DeviceType DEVTYPE_Gizmo{777,        20,      20,         &kGizmoPage,
+                                          &kGizmoLog, nullptr, GizmoAlarms};

@@ -45,13 +45,13 @@ class MainScreenTest : public pagetest::PageTest {
     // The table indexes of the pages, in page order.
     std::vector<int> PageTypes() {
         std::vector<int> out;
-        for (int k = 0; k < MAIN_PAGE_COUNT && g_page_types[k] != nullptr; ++k)
+        for (int k = 0; k < MAIN_PAGE_COUNT && MAINSCREEN_PageType(k) != nullptr; ++k)
             for (int l = 0; l < DEV_TYPE_COUNT; ++l)
-                if (DeviceTypeTable[size_t(l)] == g_page_types[k]) out.push_back(l);
+                if (DeviceTypeTable[size_t(l)] == MAINSCREEN_PageType(k)) out.push_back(l);
         return out;
     }
     int PageOf(int type_index) {
-        return MAINSCREEN_PageOfWindow(g_page_windows_by_type[type_index]);
+        return MAINSCREEN_PageOfWindow(MAINSCREEN_PageWindowOfType(type_index));
     }
     void Show(int type_index) {
         MULTIPAGE_ShowPage(MAINSCREEN_Multipage(), PageOf(type_index));
@@ -59,12 +59,12 @@ class MainScreenTest : public pagetest::PageTest {
     }
     // A pixel of the shown page at page coordinates.
     uint32_t PageAt(int type_index, int x, int y) {
-        const WM_HANDLE win = g_page_windows_by_type[type_index];
+        const WM_HANDLE win = MAINSCREEN_PageWindowOfType(type_index);
         return At(WM_GetWindowOrgX(win) + x, WM_GetWindowOrgY(win) + y);
     }
     std::string FieldText(int pg, int slot) {
         char text[64] = {};
-        TEXT_ReadText(g_name_fields[pg][slot], text, sizeof text);
+        TEXT_ReadText(MAINSCREEN_NameField(pg, slot), text, sizeof text);
         return text;
     }
     int32_t AddCelton(int unit, int state = 1, uint32_t type_id = 100) {
@@ -89,7 +89,7 @@ TEST_F(MainScreenTest, OnePagePerTypeInTableOrderAndSensorPagesOnlyWithTheirSens
     ASSERT_EQ(std::sscanf(debug.Text().c_str(), "Dev Window: %d with ID %d created on parent %d\n",
                           &window, &id, &on_parent),
               3);
-    EXPECT_EQ(window, g_page_windows[0]);
+    EXPECT_EQ(window, MAINSCREEN_PageWindow(0));
     EXPECT_EQ(id, -1);
     EXPECT_EQ(on_parent, MAINSCREEN_Multipage());
 
@@ -109,15 +109,15 @@ TEST_F(MainScreenTest, OnePagePerTypeInTableOrderAndSensorPagesOnlyWithTheirSens
 TEST_F(MainScreenTest, PagesWiderThanTheScreenAreDraggedSideways) {
     pagetest::ListWide(); // nine Corvo 500, five Celton 100
     Build();
-    const WM_HANDLE celton = g_page_windows_by_type[DEV_TYPE_CELTON];
-    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const WM_HANDLE celton = MAINSCREEN_PageWindowOfType(DEV_TYPE_CELTON);
+    const WM_HANDLE corvo = MAINSCREEN_PageWindowOfType(DEV_TYPE_CORVO_500);
     EXPECT_EQ(WM_GetWindowSizeX(celton), 798);
     EXPECT_EQ(WM_GetWindowSizeY(celton), 425);
     EXPECT_FALSE(WM_GetFlags(celton) & WM_CF_DRAG_X);
     EXPECT_EQ(WM_GetWindowSizeX(corvo), 2030);
     EXPECT_TRUE(WM_GetFlags(corvo) & WM_CF_DRAG_X);
     // The pages lie below the tab row and only the selected one is shown.
-    EXPECT_TRUE(WM_IsVisible(g_page_windows[0]));
+    EXPECT_TRUE(WM_IsVisible(MAINSCREEN_PageWindow(0)));
     EXPECT_FALSE(WM_IsVisible(corvo));
 }
 
@@ -126,16 +126,16 @@ TEST_F(MainScreenTest, TheWheelMovesAWidePageSidewaysJustAsADragDoes) {
     pagetest::ListWide();
     Build();
     Show(DEV_TYPE_CELTON);
-    const WM_HANDLE celton = g_page_windows_by_type[DEV_TYPE_CELTON];
+    const WM_HANDLE celton = MAINSCREEN_PageWindowOfType(DEV_TYPE_CELTON);
     const int narrow_x = WM_GetWindowOrgX(celton);
     Wheel(400, 300, -1); // a page that fits stays where it is
     EXPECT_EQ(WM_GetWindowOrgX(celton), narrow_x);
 
     Show(DEV_TYPE_CORVO_500);
-    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const WM_HANDLE corvo = MAINSCREEN_PageWindowOfType(DEV_TYPE_CORVO_500);
     const int start = WM_GetWindowOrgX(corvo);
     // Over a tile's name field: the field has no use for the wheel, its page moves.
-    const WM_HANDLE field = g_name_fields[PageOf(DEV_TYPE_CORVO_500)][0];
+    const WM_HANDLE field = MAINSCREEN_NameField(PageOf(DEV_TYPE_CORVO_500), 0);
     Wheel(WM_GetWindowOrgX(field) + 20, WM_GetWindowOrgY(field) + 10, -1);
     EXPECT_EQ(WM_GetWindowOrgX(corvo), start - WM_WHEEL_PIXELS);
     const std::vector<uint32_t> wheeled = Shown();
@@ -165,7 +165,7 @@ TEST_F(MainScreenTest, TheWheelScrollsTheInformationListAndNothingBehindIt) {
     pagetest::ListWide();
     Build();
     Show(DEV_TYPE_CORVO_500);
-    const WM_HANDLE corvo = g_page_windows_by_type[DEV_TYPE_CORVO_500];
+    const WM_HANDLE corvo = MAINSCREEN_PageWindowOfType(DEV_TYPE_CORVO_500);
     const int page_x = WM_GetWindowOrgX(corvo);
     for (int i = 0; i < 60; ++i)
         INFO_AddLine(("Found: Corvo at unit " + std::to_string(i)).c_str());
@@ -221,20 +221,20 @@ TEST_F(MainScreenTest, NameFieldsShowTheNameWithTheUnitIdExceptForTheDisplayGrou
     Build();
     Show(DEV_TYPE_CELTON);
     const int pg = PageOf(DEV_TYPE_CELTON);
-    EXPECT_EQ(g_current_page, pg);
+    EXPECT_EQ(MAINSCREEN_CurrentPage(), pg);
     EXPECT_EQ(FieldText(pg, 0), "Celton:7");
     EXPECT_EQ(FieldText(pg, 1), "Boot:8");
-    EXPECT_EQ(WM_GetWinId(g_name_fields[pg][1]), MAIN_ID_NAME_FIELD + 1);
-    EXPECT_EQ(WM_GetParentWin(g_name_fields[pg][1]), g_page_windows[pg]);
+    EXPECT_EQ(WM_GetWinId(MAINSCREEN_NameField(pg, 1)), MAIN_ID_NAME_FIELD + 1);
+    EXPECT_EQ(WM_GetParentWin(MAINSCREEN_NameField(pg, 1)), MAINSCREEN_PageWindow(pg));
     int32_t index = -1;
-    TEXT_ReadUserBytes(g_name_fields[pg][1], &index, sizeof index);
+    TEXT_ReadUserBytes(MAINSCREEN_NameField(pg, 1), &index, sizeof index);
     EXPECT_EQ(index, named);
     // Made once: a later repaint keeps the same widget.
-    const WM_HANDLE first = g_name_fields[pg][0];
+    const WM_HANDLE first = MAINSCREEN_NameField(pg, 0);
     MAINSCREEN_SendPageMessage(pg, MSG_PAGE_REFRESH);
     Exec();
-    EXPECT_EQ(g_name_fields[pg][0], first);
-    EXPECT_EQ(g_name_field_counter, 2 + 0); // Celton tiles have no value texts of their own
+    EXPECT_EQ(MAINSCREEN_NameField(pg, 0), first);
+    EXPECT_EQ(MAINSCREEN_SlotCounter(), 2 + 0); // Celton tiles have no value texts of their own
     EXPECT_EQ(FieldText(PageOf(DEV_TYPE_HOME), 0), "Haus");
 }
 
@@ -247,7 +247,7 @@ TEST_F(MainScreenTest, TouchingANameFieldOpensTheKeyboardWithTheNameCutAtTheUnit
     Build();
     Show(DEV_TYPE_CELTON);
     const int pg = PageOf(DEV_TYPE_CELTON);
-    const WM_HANDLE field = g_name_fields[pg][0];
+    const WM_HANDLE field = MAINSCREEN_NameField(pg, 0);
     ASSERT_NE(field, 0);
     const int fx = WM_GetWindowOrgX(field) + 20;
     const int fy = WM_GetWindowOrgY(field) + 10;
@@ -294,7 +294,7 @@ TEST_F(MainScreenTest, ATileOfWidthZeroGetsNoFrameAndNoNameField) {
     Show(DEV_TYPE_QUILL);
     const int pg = PageOf(DEV_TYPE_QUILL);
     for (int n = 0; n < MAIN_NAME_FIELD_SLOTS; ++n)
-        EXPECT_NE(WM_GetWinId(g_name_fields[pg][n]), MAIN_ID_NAME_FIELD + n) << n;
+        EXPECT_NE(WM_GetWinId(MAINSCREEN_NameField(pg, n)), MAIN_ID_NAME_FIELD + n) << n;
 }
 
 TEST_F(MainScreenTest, FieldsBelongToThePagePaintedEvenBeforeTheSelectionIsReadAgain) {
@@ -304,8 +304,8 @@ TEST_F(MainScreenTest, FieldsBelongToThePagePaintedEvenBeforeTheSelectionIsReadA
     // A tab change paints the new pg before the GUI task's loop reads the selection.
     Show(DEV_TYPE_CELTON);
     const int pg = PageOf(DEV_TYPE_CELTON);
-    ASSERT_NE(g_name_fields[pg][0], 0);
-    EXPECT_EQ(WM_GetParentWin(g_name_fields[pg][0]), g_page_windows[pg]);
+    ASSERT_NE(MAINSCREEN_NameField(pg, 0), 0);
+    EXPECT_EQ(WM_GetParentWin(MAINSCREEN_NameField(pg, 0)), MAINSCREEN_PageWindow(pg));
     EXPECT_EQ(FieldText(pg, 4), "Celton:24");
     EXPECT_EQ(MAINSCREEN_SelectedPage(), pg);
 }
@@ -319,13 +319,13 @@ TEST_F(MainScreenTest, ARebuildClearsThePageRegistersAndSelectsTheFirstTab) {
     MAINSCREEN_DeletePages();
     EXPECT_FALSE(WM_IsWindow(old_multipage));
     for (int k = 0; k < MAIN_PAGE_COUNT; ++k) {
-        EXPECT_EQ(g_page_windows[k], 0);
-        EXPECT_EQ(g_page_types[k], nullptr);
-        for (int n = 0; n < MAIN_NAME_FIELD_SLOTS; ++n) ASSERT_EQ(g_name_fields[k][n], 0);
+        EXPECT_EQ(MAINSCREEN_PageWindow(k), 0);
+        EXPECT_EQ(MAINSCREEN_PageType(k), nullptr);
+        for (int n = 0; n < MAIN_NAME_FIELD_SLOTS; ++n) ASSERT_EQ(MAINSCREEN_NameField(k, n), 0);
     }
     Build();
     EXPECT_EQ(MULTIPAGE_Current(MAINSCREEN_Multipage()), 0);
-    EXPECT_EQ(g_current_page, 0);
+    EXPECT_EQ(MAINSCREEN_CurrentPage(), 0);
     // Page messages to pages that do not exist are dropped.
     MAINSCREEN_SendPageMessage(-1, MSG_PAGE_REFRESH);
     MAINSCREEN_SendPageMessage(MAIN_PAGE_COUNT - 1, MSG_PAGE_TICK);
