@@ -165,9 +165,33 @@ constexpr PageElement Switch(int32_t number, const char* label, Rect r, Src stat
     return e;
 }
 
+// What a log column's value is, for those who publish it: unit, Home Assistant device class
+// and state class. The unit is UTF-8 (the display's own texts are Latin-1).
+struct Quantity {
+    const char* unit;
+    const char* device_class;
+    const char* state_class;
+};
+constexpr Quantity kVolts{"V", "voltage", "measurement"};
+constexpr Quantity kAmps{"A", "current", "measurement"};
+constexpr Quantity kWatts{"W", "power", "measurement"};
+constexpr Quantity kCelsius{"\xC2\xB0"
+                            "C",
+                            "temperature", "measurement"};
+constexpr Quantity kChargePercent{"%", "battery", "measurement"};
+// A tank level: Home Assistant has no class for it.
+constexpr Quantity kLevelPercent{"%", "", "measurement"};
+// The ampere-hour counter only grows or is reset; no class measures charge.
+constexpr Quantity kAmpHours{"Ah", "", "total"};
+// States, flags and error codes: no unit, so Home Assistant keeps no statistics of them.
+constexpr Quantity kCode{"", "", ""};
+
 constexpr LogColumn Col(int32_t index, const char* name, Src value, const char* format,
-                        int32_t divisor, int32_t offset = 0) {
+                        int32_t divisor, Quantity quantity, int32_t offset = 0) {
     LogColumn c;
+    c.unit = quantity.unit;
+    c.device_class = quantity.device_class;
+    c.state_class = quantity.state_class;
     c.index = index;
     SetText(c.name, name);
     c.reg = value.reg;

@@ -106,8 +106,8 @@ struct PageLayout {
     const PageElement* elements = nullptr;
 };
 
-// One column of the data log. unit and device_class are for consumers that publish the
-// values (empty: none); the log itself does not write them.
+// One column of the data log. unit, device_class and state_class are for consumers that
+// publish the values (Home Assistant's names; empty: none); the log itself does not write them.
 struct LogColumn {
     int32_t index = 0;
     char name[32] = {};
@@ -120,6 +120,7 @@ struct LogColumn {
     int32_t register_type = 0;
     const char* unit = "";
     const char* device_class = "";
+    const char* state_class = ""; // "measurement", "total"; empty for states and codes
 };
 
 struct LogLayout {

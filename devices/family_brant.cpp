@@ -62,16 +62,16 @@ constexpr PageLayout kBrantPage = Page("Brant", 190, 382, kBrantElements);
 constexpr PageLayout kBrantV2Page = Page("BrantV2", 240, 382, kBrantV2Elements);
 
 constexpr std::array kBrantColumns{
-    Col(0, "MODE", R(18, 3), "%d", 1),    Col(1, "CURRENT", R(37, 4), "%d", 1),
-    Col(2, "TEMP", R(14, 4), "%.1f", 10), Col(3, "LVP", R(100, 3), "%d", 1),
-    Col(4, "OVP", R(101, 3), "%d", 1),    Col(5, "STATE", R(31, 3), "%d", 1),
+    Col(0, "MODE", R(18, 3), "%d", 1, kCode),       Col(1, "CURRENT", R(37, 4), "%d", 1, kAmps),
+    Col(2, "TEMP", R(14, 4), "%.1f", 10, kCelsius), Col(3, "LVP", R(100, 3), "%d", 1, kCode),
+    Col(4, "OVP", R(101, 3), "%d", 1, kCode),       Col(5, "STATE", R(31, 3), "%d", 1, kCode),
 };
 
 constexpr std::array kBrantV2Columns{
-    Col(0, "MODE", R(22, 3), "%d", 1),     Col(1, "SWITCH", R(117, 3), "%d", 1),
-    Col(2, "CURRENT", R(108, 4), "%d", 1), Col(3, "TEMP", R(113, 4), "%.1f", 10),
-    Col(4, "LVP", R(145, 3), "%d", 1),     Col(5, "OVP", R(146, 3), "%d", 1),
-    Col(6, "HEATER", R(147, 3), "%d", 1),
+    Col(0, "MODE", R(22, 3), "%d", 1, kCode),     Col(1, "SWITCH", R(117, 3), "%d", 1, kCode),
+    Col(2, "CURRENT", R(108, 4), "%d", 1, kAmps), Col(3, "TEMP", R(113, 4), "%.1f", 10, kCelsius),
+    Col(4, "LVP", R(145, 3), "%d", 1, kCode),     Col(5, "OVP", R(146, 3), "%d", 1, kCode),
+    Col(6, "HEATER", R(147, 3), "%d", 1, kCode),
 };
 
 constexpr LogLayout kBrantLog = Log("Brantel", kBrantColumns);

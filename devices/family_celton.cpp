@@ -71,24 +71,30 @@ constexpr PageLayout kCelton103Page = Page("Celton", 100, 382, kCelton103Element
 constexpr PageLayout kCelton104Page = Page("Celton", 100, 382, kCelton104Elements);
 
 constexpr std::array kCelton100Columns{
-    Col(0, "VOLTAGE", R(7, 3), "%.2f", 250), Col(1, "TEMP", R(8, 3), "%.1f", 5, -300),
-    Col(2, "LVP", R(14, 3), "%d", 1),        Col(3, "OVP", R(15, 3), "%d", 1),
-    Col(4, "BL", R(12, 3), "%d", 1),
+    Col(0, "VOLTAGE", R(7, 3), "%.2f", 250, kVolts),
+    Col(1, "TEMP", R(8, 3), "%.1f", 5, kCelsius, -300),
+    Col(2, "LVP", R(14, 3), "%d", 1, kCode),
+    Col(3, "OVP", R(15, 3), "%d", 1, kCode),
+    Col(4, "BL", R(12, 3), "%d", 1, kCode),
 };
 constexpr std::array kCelton102Columns{
-    Col(0, "VOLTAGE", R(7, 3), "%.2f", 1000), Col(1, "TEMP", R(8, 4), "%.1f", 10),
-    Col(2, "LVP", R(14, 3), "%d", 1),         Col(3, "OVP", R(15, 3), "%d", 1),
-    Col(4, "BL", R(12, 3), "%d", 1),
+    Col(0, "VOLTAGE", R(7, 3), "%.2f", 1000, kVolts), Col(1, "TEMP", R(8, 4), "%.1f", 10, kCelsius),
+    Col(2, "LVP", R(14, 3), "%d", 1, kCode),          Col(3, "OVP", R(15, 3), "%d", 1, kCode),
+    Col(4, "BL", R(12, 3), "%d", 1, kCode),
 };
 constexpr std::array kCelton101Columns{
-    Col(0, "VOLTAGE", R(7, 4), "%.2f", 1000), Col(1, "TEMP", R(8, 3), "%.1f", 10, -600),
-    Col(2, "LVP", R(14, 3), "%d", 1),         Col(3, "OVP", R(15, 3), "%d", 1),
-    Col(4, "BL", R(13, 3), "%d", 1),
+    Col(0, "VOLTAGE", R(7, 4), "%.2f", 1000, kVolts),
+    Col(1, "TEMP", R(8, 3), "%.1f", 10, kCelsius, -600),
+    Col(2, "LVP", R(14, 3), "%d", 1, kCode),
+    Col(3, "OVP", R(15, 3), "%d", 1, kCode),
+    Col(4, "BL", R(13, 3), "%d", 1, kCode),
 };
 constexpr std::array kCeltonActiveColumns{
-    Col(0, "VOLTAGE", R(100, 4), "%.3f", 1000), Col(1, "TEMP", R(101, 4), "%.1f", 10),
-    Col(2, "LVP", R(110, 3), "%d", 1),          Col(3, "OVP", R(111, 3), "%d", 1),
-    Col(4, "BL", R(199, 3), "%d", 1),
+    Col(0, "VOLTAGE", R(100, 4), "%.3f", 1000, kVolts),
+    Col(1, "TEMP", R(101, 4), "%.1f", 10, kCelsius),
+    Col(2, "LVP", R(110, 3), "%d", 1, kCode),
+    Col(3, "OVP", R(111, 3), "%d", 1, kCode),
+    Col(4, "BL", R(199, 3), "%d", 1, kCode),
 };
 
 constexpr LogLayout kCelton100Log = Log("Celton", kCelton100Columns);

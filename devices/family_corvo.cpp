@@ -34,10 +34,10 @@ constexpr PageLayout kCorvo511Page = Page("Corvo", 220, 382, kCorvoElements);
 constexpr PageLayout kCorvo512Page = Page("Corvo", 220, 382, kCorvoElements);
 
 constexpr std::array kCorvoColumns{
-    Col(0, "SOC", R(128, 2), "%.1f", 1000),
-    Col(1, "CURRENT", R(114, 2), "%.3f", 1000),
-    Col(2, "VOLTAGE", R(108, 2), "%.3f", 1000),
-    Col(3, "TEMP", R(103, 4), "%.0f", 100),
+    Col(0, "SOC", R(128, 2), "%.1f", 1000, kChargePercent),
+    Col(1, "CURRENT", R(114, 2), "%.3f", 1000, kAmps),
+    Col(2, "VOLTAGE", R(108, 2), "%.3f", 1000, kVolts),
+    Col(3, "TEMP", R(103, 4), "%.0f", 100, kCelsius),
 };
 
 constexpr LogLayout kCorvo502Log = Log("Corvo", kCorvoColumns);

@@ -82,21 +82,29 @@ constexpr PageLayout kLevraPage = Page("Levra", 192, 382, kLevraElements);
 // divisor; the format is the page's number without the unit, so that the history page can
 // parse and plot it.
 constexpr std::array kHomeColumns{
-    Col(0, "P_IN", R(20, 1), "%d", 1),         Col(1, "P_OUT", R(28, 1), "%d", 1),
-    Col(2, "SOC", R(36, 1), "%.1f", 10),       Col(3, "VOLTAGE", R(42, 1), "%.2f", 1000),
-    Col(4, "CURRENT", R(44, 1), "%.1f", 1000), Col(5, "I_IN", R(46, 1), "%.1f", 1000),
-    Col(6, "I_OUT", R(48, 1), "%.1f", 1000),   Col(7, "COUNT", R(50, 2), "%.1f", 1000),
+    Col(0, "P_IN", R(20, 1), "%d", 1, kWatts),
+    Col(1, "P_OUT", R(28, 1), "%d", 1, kWatts),
+    Col(2, "SOC", R(36, 1), "%.1f", 10, kChargePercent),
+    Col(3, "VOLTAGE", R(42, 1), "%.2f", 1000, kVolts),
+    Col(4, "CURRENT", R(44, 1), "%.1f", 1000, kAmps),
+    Col(5, "I_IN", R(46, 1), "%.1f", 1000, kAmps),
+    Col(6, "I_OUT", R(48, 1), "%.1f", 1000, kAmps),
+    Col(7, "COUNT", R(50, 2), "%.1f", 1000, kAmpHours),
 };
 
 constexpr std::array kQuillColumns{
-    Col(0, "INPUT1", R(1020, 2), "%.2f", 1000), Col(1, "INPUT2", R(1022, 2), "%.2f", 1000),
-    Col(2, "INPUT3", R(1024, 2), "%.2f", 1000), Col(3, "INPUT4", R(1026, 2), "%.2f", 1000),
-    Col(4, "UMIN", R(1032, 1), "%.2f", 1000),   Col(5, "UMAX", R(1034, 1), "%.2f", 1000),
-    Col(6, "UDELTA", R(1036, 1), "%.2f", 1000), Col(7, "BAL", R(1038, 1), "%.2f", 1000),
+    Col(0, "INPUT1", R(1020, 2), "%.2f", 1000, kVolts),
+    Col(1, "INPUT2", R(1022, 2), "%.2f", 1000, kVolts),
+    Col(2, "INPUT3", R(1024, 2), "%.2f", 1000, kVolts),
+    Col(3, "INPUT4", R(1026, 2), "%.2f", 1000, kVolts),
+    Col(4, "UMIN", R(1032, 1), "%.2f", 1000, kVolts),
+    Col(5, "UMAX", R(1034, 1), "%.2f", 1000, kVolts),
+    Col(6, "UDELTA", R(1036, 1), "%.2f", 1000, kVolts),
+    Col(7, "BAL", R(1038, 1), "%.2f", 1000, kVolts),
 };
 
-constexpr std::array kAmprixColumns{Col(0, "CURRENT", R(20, 2), "%.1f", 1000)};
-constexpr std::array kLevraColumns{Col(0, "LEVEL", R(20, 2), "%d", 1)};
+constexpr std::array kAmprixColumns{Col(0, "CURRENT", R(20, 2), "%.1f", 1000, kAmps)};
+constexpr std::array kLevraColumns{Col(0, "LEVEL", R(20, 2), "%d", 1, kLevelPercent)};
 
 constexpr LogLayout kHomeLog = Log("Home", kHomeColumns);
 constexpr LogLayout kQuillLog = Log("Quill", kQuillColumns);

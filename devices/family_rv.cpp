@@ -44,14 +44,14 @@ constexpr PageLayout kRv140Page = Page("RV140/30", 230, 382, kRv140Elements);
 constexpr PageLayout kRv75Page = Page("RV75/40", 230, 382, kRv75Elements);
 
 constexpr std::array kRvColumns{
-    Col(0, "CHG_CURRENT", R(800, 1), "%.1f", 1000),
-    Col(1, "CHG_POWER", R(532, 3), "%d", 1),
-    Col(2, "LOAD_CURRENT", R(802, 1), "%.1f", 1000),
-    Col(3, "LOAD_POWER", R(533, 3), "%d", 1),
-    Col(4, "TEMP_INT", R(536, 4), "%d", 1),
-    Col(5, "TEMP_BAT", R(537, 4), "%.1f", 10),
-    Col(6, "ERR", R(519, 6), "%d", 1),
-    Col(7, "OUT", R(528, 5), "%d", 1),
+    Col(0, "CHG_CURRENT", R(800, 1), "%.1f", 1000, kAmps),
+    Col(1, "CHG_POWER", R(532, 3), "%d", 1, kWatts),
+    Col(2, "LOAD_CURRENT", R(802, 1), "%.1f", 1000, kAmps),
+    Col(3, "LOAD_POWER", R(533, 3), "%d", 1, kWatts),
+    Col(4, "TEMP_INT", R(536, 4), "%d", 1, kCelsius),
+    Col(5, "TEMP_BAT", R(537, 4), "%.1f", 10, kCelsius),
+    Col(6, "ERR", R(519, 6), "%d", 1, kCode),
+    Col(7, "OUT", R(528, 5), "%d", 1, kCode),
 };
 
 constexpr LogLayout kRv100Log = Log("RV100/30", kRvColumns);

@@ -209,6 +209,11 @@ void WriteAvailability(JsonWriter* json, const Slot& slot) {
     json->String("all");
 }
 
+// A column's unit or class, where empty means none.
+bool Given(const char* text) {
+    return text != nullptr && text[0] != '\0';
+}
+
 bool PublishDiscovery(const Slot& slot) {
     const LogLayout* layout = slot.type != nullptr ? slot.type->log_columns : nullptr;
     if (layout == nullptr) return true;
@@ -219,7 +224,6 @@ bool PublishDiscovery(const Slot& slot) {
         char column_name[sizeof column.name + 1];
         std::snprintf(column_name, sizeof column_name, "%.*s", int(sizeof column.name),
                       column.name);
-        const MqttColumnInfo* info = MQTT_ColumnInfo(column_name);
         const std::string object = std::string(slot.id) + "_" + column_name;
         const std::string unique = g_publisher.node + "_" + object;
         JsonWriter json(payload, sizeof payload);
@@ -238,17 +242,17 @@ bool PublishDiscovery(const Slot& slot) {
         WriteAvailability(&json, slot);
         json.Key("value_template");
         json.String((std::string("{{ value_json.") + column_name + " }}").c_str());
-        if (info != nullptr && info->unit != nullptr) {
+        if (Given(column.unit)) {
             json.Key("unit_of_measurement");
-            json.String(info->unit);
+            json.String(column.unit);
         }
-        if (info != nullptr && info->device_class != nullptr) {
+        if (Given(column.device_class)) {
             json.Key("device_class");
-            json.String(info->device_class);
+            json.String(column.device_class);
         }
-        if (info != nullptr && info->state_class != nullptr) {
+        if (Given(column.state_class)) {
             json.Key("state_class");
-            json.String(info->state_class);
+            json.String(column.state_class);
         }
         WriteHaDevice(&json, slot);
         json.EndObject();

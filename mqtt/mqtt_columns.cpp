@@ -3,58 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-constexpr const char* kMeasurement = "measurement";
-constexpr const char* kTotal = "total";
-
-// Every log column name of every device type (a test keeps this complete). The states, flags
-// and error codes carry no unit and no class, so Home Assistant keeps no statistics of them.
-constexpr MqttColumnInfo kColumns[] = {
-    {"P_IN", "W", "power", kMeasurement},
-    {"P_OUT", "W", "power", kMeasurement},
-    {"SOC", "%", "battery", kMeasurement},
-    {"VOLTAGE", "V", "voltage", kMeasurement},
-    {"CURRENT", "A", "current", kMeasurement},
-    {"I_IN", "A", "current", kMeasurement},
-    {"I_OUT", "A", "current", kMeasurement},
-    {"COUNT", "Ah", nullptr, kTotal},
-    {"INPUT1", "V", "voltage", kMeasurement},
-    {"INPUT2", "V", "voltage", kMeasurement},
-    {"INPUT3", "V", "voltage", kMeasurement},
-    {"INPUT4", "V", "voltage", kMeasurement},
-    {"UMIN", "V", "voltage", kMeasurement},
-    {"UMAX", "V", "voltage", kMeasurement},
-    {"UDELTA", "V", "voltage", kMeasurement},
-    {"BAL", "V", "voltage", kMeasurement},
-    {"LEVEL", "%", nullptr, kMeasurement},
-    {"CHG_CURRENT", "A", "current", kMeasurement},
-    {"CHG_POWER", "W", "power", kMeasurement},
-    {"LOAD_CURRENT", "A", "current", kMeasurement},
-    {"LOAD_POWER", "W", "power", kMeasurement},
-    {"TEMP_INT", "°C", "temperature", kMeasurement},
-    {"TEMP_BAT", "°C", "temperature", kMeasurement},
-    {"TEMP", "°C", "temperature", kMeasurement},
-    {"ERR", nullptr, nullptr, nullptr},
-    {"OUT", nullptr, nullptr, nullptr},
-    {"LVP", nullptr, nullptr, nullptr},
-    {"OVP", nullptr, nullptr, nullptr},
-    {"BL", nullptr, nullptr, nullptr},
-    {"MODE", nullptr, nullptr, nullptr},
-    {"STATE", nullptr, nullptr, nullptr},
-    {"SWITCH", nullptr, nullptr, nullptr},
-    {"HEATER", nullptr, nullptr, nullptr},
-};
-
-} // namespace
-
-const MqttColumnInfo* MQTT_ColumnInfo(const char* column_name) {
-    if (column_name == nullptr) return nullptr;
-    for (const MqttColumnInfo& info : kColumns)
-        if (std::strcmp(info.name, column_name) == 0) return &info;
-    return nullptr;
-}
-
 void MQTT_TopicSafe(char* text) {
     for (char* p = text; *p != 0; ++p) {
         const char c = *p;

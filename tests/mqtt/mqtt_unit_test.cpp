@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -187,6 +188,11 @@ TEST(MqttJson, OnlyTheModeCommandIsAccepted) {
 TEST(MqttColumns, EveryLogColumnHasItsHomeAssistantEntry) {
     const std::set<std::string> classes = {"voltage",     "current", "power",   "battery",
                                            "temperature", "energy",  "duration"};
+    // The states, flags and error codes: the only columns that may go without a unit.
+    const std::set<std::string> codes = {"ERR",  "OUT",   "LVP",    "OVP",   "BL",
+                                         "MODE", "STATE", "SWITCH", "HEATER"};
+    // A column name means one quantity in every family that logs it.
+    std::map<std::string, std::string> quantity_of;
     for (const DeviceType* type : DeviceTypeTable) {
         ASSERT_NE(type, nullptr);
         const LogLayout* layout = type->log_columns;
@@ -194,18 +200,30 @@ TEST(MqttColumns, EveryLogColumnHasItsHomeAssistantEntry) {
         EXPECT_LE(layout->column_count, 8) << layout->long_name; // the publisher's slot width
         for (int32_t c = 0; c < layout->column_count; ++c) {
             const LogColumn& column = layout->columns[c];
-            const MqttColumnInfo* info = MQTT_ColumnInfo(column.name);
-            ASSERT_NE(info, nullptr) << layout->long_name << ":" << column.name;
-            if (info->device_class != nullptr) {
-                EXPECT_TRUE(classes.count(info->device_class)) << column.name;
-                EXPECT_NE(info->unit, nullptr) << column.name;
-                EXPECT_NE(info->state_class, nullptr) << column.name;
+            const std::string where = std::string(layout->long_name) + ":" + column.name;
+            ASSERT_NE(column.unit, nullptr) << where;
+            ASSERT_NE(column.device_class, nullptr) << where;
+            ASSERT_NE(column.state_class, nullptr) << where;
+            const std::string unit = column.unit;
+            const std::string device_class = column.device_class;
+            const std::string state_class = column.state_class;
+            EXPECT_EQ(unit.empty(), codes.count(column.name) == 1) << where;
+            if (!device_class.empty()) {
+                EXPECT_TRUE(classes.count(device_class)) << where;
+                EXPECT_FALSE(unit.empty()) << where;
+                EXPECT_FALSE(state_class.empty()) << where;
             }
             // A value with a unit is a measured number; a code without one gets no statistics.
-            EXPECT_EQ(info->unit == nullptr, info->state_class == nullptr) << column.name;
+            EXPECT_EQ(unit.empty(), state_class.empty()) << where;
+            const std::string quantity = unit + "|" + device_class + "|" + state_class;
+            const auto known = quantity_of.emplace(column.name, quantity);
+            EXPECT_EQ(known.first->second, quantity) << where;
         }
     }
-    EXPECT_EQ(MQTT_ColumnInfo("NO_SUCH_COLUMN"), nullptr);
+    // Home Assistant takes the unit as UTF-8, whatever the display's own texts use.
+    EXPECT_EQ(quantity_of["TEMP"], "\xC2\xB0"
+                                   "C|temperature|measurement");
+    EXPECT_EQ(quantity_of["COUNT"], "Ah||total");
 }
 
 TEST(MqttColumns, TopicNamesAreStableUniqueAndSafe) {

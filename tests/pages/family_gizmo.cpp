@@ -15,7 +15,7 @@ constexpr std::array kGizmoElements{
 };
 constexpr PageLayout kGizmoPage = Page("Gizmo", 120, 382, kGizmoElements);
 
-constexpr std::array kGizmoColumns{Col(0, "POWER", R(10, 3), "%d", 1)};
+constexpr std::array kGizmoColumns{Col(0, "POWER", R(10, 3), "%d", 1, kWatts)};
 constexpr LogLayout kGizmoLog = Log("Gizmo", kGizmoColumns);
 
 uint32_t GizmoAlarms(const AlarmRegisters& reg, const RegisterCell*) {
