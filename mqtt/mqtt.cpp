@@ -210,8 +210,21 @@ void WriteAvailability(JsonWriter* json, const Slot& slot) {
 }
 
 // A column's unit or class, where empty means none.
-bool Given(const char* text) {
-    return text != nullptr && text[0] != '\0';
+// A key with its text, left out when the column has none (states and codes).
+void WriteIfGiven(JsonWriter* json, const char* key, const char* text) {
+    if (text == nullptr || text[0] == '\0') return;
+    json->Key(key);
+    json->String(text);
+}
+
+// The ids and the state topic every discovery entry of a device carries.
+void WriteEntityIds(JsonWriter* json, const std::string& unique, const Slot& slot) {
+    json->Key("unique_id");
+    json->String(unique.c_str());
+    json->Key("object_id");
+    json->String(unique.c_str());
+    json->Key("state_topic");
+    json->String(DeviceTopic(slot.id, "state").c_str());
 }
 
 bool PublishDiscovery(const Slot& slot) {
@@ -233,27 +246,13 @@ bool PublishDiscovery(const Slot& slot) {
         const std::string entity =
             slot.display_member ? std::string(slot.name) + " " + column_name : column_name;
         json.String(entity.c_str());
-        json.Key("unique_id");
-        json.String(unique.c_str());
-        json.Key("object_id");
-        json.String(unique.c_str());
-        json.Key("state_topic");
-        json.String(DeviceTopic(slot.id, "state").c_str());
+        WriteEntityIds(&json, unique, slot);
         WriteAvailability(&json, slot);
         json.Key("value_template");
         json.String((std::string("{{ value_json.") + column_name + " }}").c_str());
-        if (Given(column.unit)) {
-            json.Key("unit_of_measurement");
-            json.String(column.unit);
-        }
-        if (Given(column.device_class)) {
-            json.Key("device_class");
-            json.String(column.device_class);
-        }
-        if (Given(column.state_class)) {
-            json.Key("state_class");
-            json.String(column.state_class);
-        }
+        WriteIfGiven(&json, "unit_of_measurement", column.unit);
+        WriteIfGiven(&json, "device_class", column.device_class);
+        WriteIfGiven(&json, "state_class", column.state_class);
         WriteHaDevice(&json, slot);
         json.EndObject();
         const std::string topic =
@@ -273,12 +272,7 @@ bool PublishDiscovery(const Slot& slot) {
         json.BeginObject();
         json.Key("name");
         json.String("Switch mode");
-        json.Key("unique_id");
-        json.String(unique.c_str());
-        json.Key("object_id");
-        json.String(unique.c_str());
-        json.Key("state_topic");
-        json.String(DeviceTopic(slot.id, "state").c_str());
+        WriteEntityIds(&json, unique, slot);
         json.Key("value_template");
         json.String("{{ {0: 'OFF', 1: 'ON', 2: 'AUTO'}.get(value_json.MODE, 'OFF') }}");
         json.Key("command_topic");
