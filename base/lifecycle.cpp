@@ -1,7 +1,10 @@
 #include "base/lifecycle.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -21,4 +24,10 @@ void APP_SleepMs(int milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(slice));
         milliseconds -= slice;
     }
+}
+
+void APP_NameThread(const char* name) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%s", name != nullptr ? name : "");
+    pthread_setname_np(pthread_self(), text);
 }

@@ -9,3 +9,6 @@ void APP_RequestStop();
 void APP_ResetStop();
 // Sleeps up to the given milliseconds, returning early when a stop is requested.
 void APP_SleepMs(int milliseconds);
+// Names the calling thread as `top -H` and /proc/PID/task/*/comm show it (at most 15 characters),
+// so a task's CPU and its pass rate can be watched from outside.
+void APP_NameThread(const char* name);

@@ -314,6 +314,7 @@ void Gateway_SetPort(const char* port) {
 }
 
 void GatewayTask() {
+    APP_NameThread("connection-task");
     while (!APP_StopRequested()) {
         GatewayMessage message{};
         if (QUEUE_ReceiveWait(&g_connection_queue, &message, kSliceMs) == 0 &&

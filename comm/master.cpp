@@ -65,7 +65,7 @@ struct PendingWrite {
     uint32_t sequence;
 };
 std::array<PendingWrite, MASTER_WRITE_FIFO_SIZE> g_writes;
-std::atomic<Master_CycleHook> g_cycle_hook{nullptr};
+std::atomic<Master_PollHook> g_poll_hook{nullptr};
 int g_write_first = 0;
 int g_write_count = 0;
 
@@ -244,7 +244,7 @@ void ServeWrites() {
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(chunk.index)];
         ReadChunk(entry, write.unit_id, chunk.first, chunk.count);
         // A listener hears of the device's answer now, not at the end of the cycle.
-        if (Master_CycleHook hook = g_cycle_hook.load(std::memory_order_acquire)) hook();
+        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire)) hook();
         Pause();
     }
 }
@@ -459,16 +459,17 @@ void Master_PollAll() {
         const int32_t unit_id = entry.unit_id.load(std::memory_order_relaxed);
         if (unit_id == Reg_Get(g_register_store.data(), kRegisterUnitId)) {
             i = Master_PollDisplayGroup(unit_id, i);
+        } else if (const DeviceType* type = entry.type.load(std::memory_order_relaxed)) {
+            PollBlock(entry, unit_id, 0, type->poll_count);
+        } else {
             continue;
         }
-        const DeviceType* type = entry.type.load(std::memory_order_relaxed);
-        if (type != nullptr) PollBlock(entry, unit_id, 0, type->poll_count);
+        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire)) hook();
     }
-    if (Master_CycleHook hook = g_cycle_hook.load(std::memory_order_acquire)) hook();
 }
 
-void Master_SetCycleHook(Master_CycleHook hook) {
-    g_cycle_hook.store(hook, std::memory_order_release);
+void Master_SetPollHook(Master_PollHook hook) {
+    g_poll_hook.store(hook, std::memory_order_release);
 }
 
 int32_t Master_PollDisplayGroup(int32_t unit_id, int32_t first) {
@@ -509,6 +510,7 @@ int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value) {
 }
 
 void MasterTask() {
+    APP_NameThread("master-task");
     // A task started again in the same process does not send what its earlier run left.
     g_write_first = g_write_count = 0;
     g_command_first = g_command_count = 0;

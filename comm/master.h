@@ -50,11 +50,12 @@ int32_t Master_PollDisplayGroup(int32_t unit_id, int32_t first);
 // order. 0 posted; 1 refused with a diagnostic when every slot is taken or the queue is full.
 int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value);
 
-// Called on the master task after every polling cycle (and after the poll that ends a search,
-// and after the read-back that follows a write),
-// so that a listener can take the newest values; it must not block. nullptr removes it.
-using Master_CycleHook = void (*)();
-void Master_SetCycleHook(Master_CycleHook hook);
+// Called on the master task after each device's poll (every block of an ordinary device, or
+// the display unit's whole group) and after the read-back that follows a write, so that a
+// listener takes a device's values as soon as they are whole, not at the end of the cycle; it
+// must not block. nullptr removes it.
+using Master_PollHook = void (*)();
+void Master_SetPollHook(Master_PollHook hook);
 
 // For tests only: the pause before each request, after each message and after each cycle
 // (100 ms by default), so polling tests do not spend 100 ms per request.

@@ -1,6 +1,7 @@
 #include "mqtt/mqtt.h"
 
 #include "base/dbg.h"
+#include "base/lifecycle.h"
 #include "config/settings.h"
 #include "devices/device_list.h"
 #include "log/log.h"
@@ -107,6 +108,9 @@ std::atomic<bool> g_offline_sent{false};
 
 // Master task only: the values as printed, formed before the lock is taken.
 std::array<Slot, DEV_LIST_SIZE> g_master_slots;
+// Master task only: a device's registers with its derived values computed from them.
+constexpr int32_t kDeriveCopySize = 1024; // the widest window of a type with derived values
+std::array<RegisterCell, kDeriveCopySize> g_derive_copy;
 
 bool IsSwitchUnit(const DeviceType* type) {
     return type != nullptr &&
@@ -134,6 +138,22 @@ std::string DisplayIdentity() {
     char text[25];
     CONFIG_FormatIdentity(identity, text);
     return text;
+}
+
+// The window to print a device's columns from. Derived values (a charge controller's current
+// sums, for one) are otherwise computed by the GUI task a few milliseconds after a poll; here
+// they come from the registers just polled, on a copy, so a state message never pairs new
+// registers with derived values of the poll before.
+const RegisterCell* WithDerivedValues(const DeviceEntry& entry, const DeviceType* type) {
+    const RegisterCell* window = entry.registers.load(std::memory_order_relaxed);
+    const int32_t length = entry.window_length.load(std::memory_order_relaxed);
+    if (window == nullptr || type->derive == nullptr || length <= 0 || length > kDeriveCopySize)
+        return window;
+    for (int32_t k = 0; k < length; ++k)
+        g_derive_copy[static_cast<size_t>(k)].store(window[k].load(std::memory_order_relaxed),
+                                                    std::memory_order_relaxed);
+    type->derive(g_derive_copy.data(), type);
+    return g_derive_copy.data();
 }
 
 void Wake() {
@@ -586,6 +606,7 @@ void TryFirstConnect() {
 }
 
 void PublisherMain() {
+    APP_NameThread("mqtt-publisher");
     bool failed = false;
     while (!g_stop.load(std::memory_order_acquire)) {
         {
@@ -680,7 +701,7 @@ void MQTT_TakeValues() {
         slot.unit_id = entry.unit_id.load(std::memory_order_relaxed);
         slot.display_member = DEV_IsDisplayMember(entry);
         slot.online = entry.state.load(std::memory_order_relaxed) == 1;
-        const RegisterCell* window = entry.registers.load(std::memory_order_relaxed);
+        const RegisterCell* window = WithDerivedValues(entry, slot.type);
         const LogLayout* layout = slot.type->log_columns;
         for (int32_t c = 0; c < kMaxColumns; ++c) {
             slot.values[c][0] = '\0';

@@ -31,7 +31,7 @@ int MQTT_Start(const MqttConfig& config, const MqttHooks& hooks);
 void MQTT_Stop();
 bool MQTT_Running();
 
-// The master task after each polling cycle: the values and states of the polled devices.
+// The master task after each device's poll: the values and states of the polled devices.
 void MQTT_TakeValues();
 // The GUI task about once a second: the devices' shown names, and a device list emptied
 // after a lost gateway.

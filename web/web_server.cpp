@@ -3,6 +3,7 @@
 // PNG records for every viewer.
 #include "web/web.h"
 
+#include "base/lifecycle.h"
 #include "gui/host/host.h"
 #include "web/web_page.h"
 
@@ -233,7 +234,10 @@ class BoundedQueue : public httplib::TaskQueue {
             return;
         }
         g_waiting.fetch_add(1);
-        pool_.enqueue(std::move(fn));
+        pool_.enqueue([fn = std::move(fn)] {
+            APP_NameThread("web-worker");
+            fn();
+        });
     }
     void shutdown() override { pool_.shutdown(); }
 
@@ -273,6 +277,7 @@ void Publish(Pictures* pictures, uint64_t seq, int row, const std::vector<uint8_
 // picture of the rows between the first and the last changed one. The whole frame is encoded
 // only for a viewer that needs it (a new one, or one that fell behind).
 void PaintLoop(ServerState* state) {
+    APP_NameThread("web-pictures");
     Pictures* pictures = &state->pictures;
     std::vector<uint32_t> copy(static_cast<size_t>(HOST_XSIZE) * HOST_YSIZE);
     std::vector<uint32_t> shown(copy.size());
@@ -499,7 +504,10 @@ bool WEB_Start(const WEB_Options& options, std::string* error) {
     g_port.store(port);
     ServerState* raw = state.get();
     state->painter = std::thread(PaintLoop, raw);
-    state->listener = std::thread([raw] { raw->server.listen_after_bind(); });
+    state->listener = std::thread([raw] {
+        APP_NameThread("web-listener");
+        raw->server.listen_after_bind();
+    });
     // A stop before the listener runs would not reach it; it runs within moments.
     for (int i = 0; i < 2000 && !raw->server.is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

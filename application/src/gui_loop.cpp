@@ -16,6 +16,9 @@ void GUILOOP_Pass(GuiLoopState* state, const GuiLoopActions& actions) {
                       clock.minute);
         actions.show_date_time(state->date_text, state->time_text);
         state->last_minute = clock.minute;
+        // The derived columns of the line come from the registers it logs, not from the
+        // computation up to 10 passes before (a poll may have landed since).
+        actions.update_devices();
         if (actions.write_log_line() != 0) DBG_Printf("ERROR WRITING LOGFILE\n");
     }
 

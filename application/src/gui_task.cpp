@@ -90,6 +90,7 @@ void Halt(const char* text) {
 } // namespace
 
 void GUITASK_Main() {
+    APP_NameThread("gui-task");
     CONFIG_Init();
     InitToolkit();
     if (!ShowStartPicture()) return Halt("no Startup Picture");

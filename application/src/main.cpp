@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     // Off unless a broker is configured: then the master task hands it each cycle's values
     // and the GUI task its alarm lines.
     if (CMDLINE_MqttConfig().enabled && MQTT_Start(CMDLINE_MqttConfig(), kMqttHooks) == 0) {
-        Master_SetCycleHook(MQTT_TakeValues);
+        Master_SetPollHook(MQTT_TakeValues);
         Event_SetReportHook(MQTT_TakeEvent);
     }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,6 +114,8 @@ TEST_F(GuiLoop, ClockWatchWaitsForTheFirstChangeOfMinute) {
     RunPasses(1);
     EXPECT_EQ(rec.date_times, (std::vector<std::string>{"07.12.26 12:01"}));
     EXPECT_EQ(rec.log_writes, (std::vector<int>{51}));
+    // The line's derived columns are computed in its own pass (pass 51 is no 10-pass reload).
+    EXPECT_EQ(std::count(rec.updates.begin(), rec.updates.end(), 51), 1);
     RunPasses(100);
     EXPECT_EQ(rec.log_writes.size(), 1u);
 

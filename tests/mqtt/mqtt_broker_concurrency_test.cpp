@@ -5,6 +5,7 @@
 #include "tests/mqtt/broker_util.h"
 #include "tests/util/scratch.h"
 
+#include "devices/derived.h"
 #include "devices/device_list.h"
 #include "log/log.h"
 
@@ -258,6 +259,39 @@ TEST(MqttBroker, PublishesStateAvailabilityDiscoveryEventsAndSurvivesBrokerResta
     MQTT_Stop();
     EXPECT_TRUE(last.WaitFor([&] { return last.Last("test/site/status") == "offline"; }, 5));
     EXPECT_FALSE(MQTT_Running());
+}
+
+// Right after a poll a charge controller's window holds the device's raw registers 800 and up;
+// the current sums logged from there are computed by the GUI task moments later. The state
+// handed over at that moment still carries the sums of the registers just polled.
+TEST(MqttBroker, DerivedValuesComeFromTheRegistersJustPolled) {
+    ScratchFolder folder("veltra-mqtt-derived");
+    TestBroker broker(folder.Path());
+    ASSERT_TRUE(broker.Start());
+    FillDeviceList();
+    constexpr int32_t kRvUnit = 9;
+    ASSERT_GE(DEV_AppendDevice(kRvUnit, DeviceTypeTable[DEV_TYPE_RV100_30]), 0);
+    g_device_list.polled_count.store(g_device_list.device_count.load());
+    DeviceEntry& rv = Entry(kRvUnit);
+    RegisterCell* window = rv.registers.load();
+    Listener listener(broker.port());
+    ASSERT_TRUE(listener.Connected());
+    ASSERT_EQ(MQTT_Start(Config(broker, false), {RecordWrite, Name}), 0);
+
+    for (uint32_t bits : {0x41484148u, 0x42004200u}) { // the same float in either word order
+        Reg_Set32(window, 552, bits);
+        Reg_Set32(window, 554, bits);
+        for (int32_t k = 800; k < 828; ++k)
+            Reg_Set(window, k, 0x7777); // what the device itself answers there
+        MQTT_TakeValues();
+        DEV_UpdateAll();
+        const std::string expected = ExpectedValues(rv);
+        EXPECT_TRUE(listener.WaitFor(
+            [&] { return ValuesOf(listener.Last(Topic("RV100-30_9", "state"))) == expected; }, 5))
+            << listener.Last(Topic("RV100-30_9", "state")) << " against " << expected;
+        listener.Clear();
+    }
+    MQTT_Stop();
 }
 
 TEST(MqttBroker, CommandsOnlyWithWritesOnAndOnlyWhatAButtonWrites) {
