@@ -291,6 +291,22 @@ def read_status(pid):
         return None
 
 
+def gui_passes(pid):
+    """The GUI task's passes so far: each ends in a 1 ms sleep, one voluntary context switch of
+    the thread named "gui-task". None when it is not found."""
+    try:
+        for task in os.listdir("/proc/%d/task" % pid):
+            with open("/proc/%d/task/%s/comm" % (pid, task)) as f:
+                if f.read().strip() != "gui-task":
+                    continue
+            with open("/proc/%d/task/%s/status" % (pid, task)) as f:
+                return int(re.search(r"^voluntary_ctxt_switches:\s+(\d+)", f.read(),
+                                     re.M).group(1))
+    except (OSError, AttributeError):
+        pass
+    return None
+
+
 class LogChecker:
     """Reads data-log files as they grow: every line whole, its field count that of the
     header, time stamps rising without doubles over all files."""

@@ -2,15 +2,16 @@
 """The browser view in a real browser.
 
 The program runs in its window on a private Xvfb server against gateway-sim with --web on a
-free port; headless Chromium opens the address the program printed. The page's picture, taken
+free port; headless Chromium (or, with --browser firefox, headless Firefox) opens the address
+the program printed. The page's picture, taken
 as the browser shows it at twice the size and scaled back, must equal the program's own F12
 screenshot; a change of the display reaches the browser within 1 s; with CONTROL=1 a click on
 CONNECT in the browser connects, with CONTROL=0 it changes nothing and the press gets 403.
 Requests without the token get 401; bad requests leave the program running and its memory as
 it was.
 
-Exit code 0 on success, 1 on a failure, 77 when Chromium, chromedriver, Selenium or Xvfb is
-missing (ctest reports a skip).
+Exit code 0 on success, 1 on a failure, 77 when the browser (Chromium with chromedriver and
+Selenium, or Firefox) or Xvfb is missing (ctest reports a skip).
 """
 
 import argparse
@@ -232,6 +233,32 @@ class Browser:
             time.sleep(0.05)
 
 
+class FirefoxBrowser(Browser):
+    """The same page in headless Firefox, driven over its own remote protocol."""
+
+    def __init__(self, url):
+        import marionette
+        self.driver = marionette.Firefox(800 * SCALE, 480 * SCALE + 60)
+        self.size(800 * SCALE, 480 * SCALE + 60)
+        self.driver.get(url)
+
+    def size(self, width, height):
+        # The window's rectangle includes the browser's own bars; the page gets the rest.
+        extra = self.driver.execute_script(
+            "return [outerWidth - innerWidth, outerHeight - innerHeight]")
+        self.driver.command("WebDriver:SetWindowRect",
+                            {"width": width + extra[0], "height": height + extra[1]})
+
+    def tap(self, x, y):
+        self.driver.pointer("touch", x * SCALE + 1, y * SCALE + 1)
+
+    def click(self, x, y):
+        self.driver.pointer("mouse", x * SCALE + 1, y * SCALE + 1)
+
+
+BROWSERS = {"chromium": Browser, "firefox": FirefoxBrowser}
+
+
 def window_band_hash(screen, first, last):
     crc = 0
     for y in range(first, last + 1):
@@ -285,7 +312,7 @@ def start(build, display, appdata, port, out, control, web_port):
     return program, url
 
 
-def run(build, scratch, picture=None):
+def run(build, scratch, picture=None, browser_class=Browser):
     fbdir = os.path.join(scratch, "fb")
     os.makedirs(fbdir)
     _, display = harness.start_xvfb(fbdir)
@@ -313,7 +340,7 @@ def run(build, scratch, picture=None):
     check(harness.wait_screen(fbdir, origin, harness.connect_page_shown, 30),
           "the window shows the connect page")
 
-    browser = Browser(url)
+    browser = browser_class(url)
     try:
         check(wait(lambda: browser.frames() > 0, 10), "the page draws the display")
         # The connect page stands still: the browser's picture equals F12 at once.
@@ -416,7 +443,13 @@ def run(build, scratch, picture=None):
         if program.poll() is not None:
             return
 
-        # Bad requests leave the program running with its memory as it was.
+        # Bad requests leave the program running with its memory and its GUI pass rate as they
+        # were (the rate over 3 s before them, with the browser watching, against the rate while
+        # they are served).
+        began, passes = time.time(), harness.gui_passes(program.pid)
+        time.sleep(3)
+        base_rate = (harness.gui_passes(program.pid) - passes) / (time.time() - began)
+        bad_began, bad_passes = time.time(), harness.gui_passes(program.pid)
         before = harness.read_status(program.pid)
         raw(web_port, b"GET /?token=" + token.group(1).encode() + b" HTTP/1.1\r\nX-Big: " +
             b"a" * (1 << 20) + b"\r\n\r\n")
@@ -444,6 +477,9 @@ def run(build, scratch, picture=None):
             dropped = True
         slow.close()
         check(dropped and time.time() - began < 13, "a client that sends slowly is dropped")
+        bad_rate = (harness.gui_passes(program.pid) - bad_passes) / (time.time() - bad_began)
+        check(bad_rate >= 0.8 * base_rate, "the GUI keeps its pass rate (%.0f a second before, "
+              "%.0f while the bad requests are served)" % (base_rate, bad_rate))
         status, _ = http(url)
         check(status == 200, "the page is still served")
         after = harness.read_status(program.pid)
@@ -487,19 +523,22 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--picture", help="also save the page on the Home tab as this PNG")
+    parser.add_argument("--browser", choices=sorted(BROWSERS), default="chromium")
     args = parser.parse_args()
-    try:
-        import selenium  # noqa: F401
-    except ImportError:
-        print("skipped: python3-selenium is not installed")
-        return SKIP
-    for tool in ("chromium", "chromedriver", "Xvfb", "xdotool"):
+    if args.browser == "chromium":
+        try:
+            import selenium  # noqa: F401
+        except ImportError:
+            print("skipped: python3-selenium is not installed")
+            return SKIP
+    tools = {"chromium": ("chromium", "chromedriver"), "firefox": ("firefox-esr",)}
+    for tool in tools[args.browser] + ("Xvfb", "xdotool"):
         if shutil.which(tool) is None:
             print("skipped: %s is not installed" % tool)
             return SKIP
     scratch = tempfile.mkdtemp(prefix="web_browser_")
     try:
-        run(os.path.abspath(args.build), scratch, args.picture)
+        run(os.path.abspath(args.build), scratch, args.picture, BROWSERS[args.browser])
     except Exception:  # noqa: BLE001 - reported with the processes that ended, folder kept
         traceback.print_exc()
         check(False, "the test ran to its end")

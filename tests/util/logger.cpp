@@ -1,6 +1,9 @@
 #include "tests/util/logger.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,4 +33,18 @@ pid_t StartLogger(const std::string& folder, int gateway_port,
         _exit(127);
     }
     return pid;
+}
+
+long GuiPasses(pid_t pid) {
+    std::error_code error;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        if (name != "gui-task") continue;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+    }
+    return -1;
 }
