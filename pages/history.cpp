@@ -9,6 +9,7 @@
 #include "gui/toolkit/core/gui_lock.h"
 #include "gui/toolkit/draw/gui_draw.h"
 #include "gui/toolkit/gui_font.h"
+#include "gui/toolkit/lang/gui_lang.h"
 #include "gui/toolkit/widgets/dropdown.h"
 #include "gui/toolkit/widgets/graph.h"
 #include "gui/toolkit/widgets/text.h"
@@ -915,6 +916,13 @@ bool NewestTime(int64_t* seconds) {
     return CurrentFileStart(0, seconds) && ((*seconds -= 60), true);
 }
 
+// A banner text from the language file, or the built-in words when the file has none.
+const char* BannerWords(int number, bool german, const char* english_words,
+                        const char* german_words) {
+    const char* words = GUI_Lang_GetText(number);
+    return words != nullptr ? words : german ? german_words : english_words;
+}
+
 void SaveBanner(const char* text) {
     STATUS_SetText(text);
     STATUS_Show();
@@ -934,7 +942,8 @@ int HISTORY_SaveSpan(bool shown_or_not) {
     for (const Curve& c : g_page.curve)
         if (c.name[0] != '\0') columns.emplace_back(c.name);
     if (columns.empty() || !NewestTime(&newest)) {
-        SaveBanner(german ? "Keine Daten zum Speichern" : "Nothing to save");
+        SaveBanner(BannerWords(GUI_TEXT_NOTHING_TO_SAVE, german, "Nothing to save",
+                               "Keine Daten zum Speichern"));
         return -1;
     }
     LogxSpan span;
@@ -984,12 +993,14 @@ int HISTORY_SaveSpan(bool shown_or_not) {
     char text[128];
     if (written) {
         std::snprintf(g_last_save, sizeof g_last_save, "%s", name);
-        std::snprintf(text, sizeof text,
-                      german ? "Gespeichert: %s .csv/.png" : "Saved %s .csv/.png", name);
+        // The words are inserted as they are, never used as a format.
+        std::snprintf(text, sizeof text, "%s %s .csv/.png",
+                      BannerWords(GUI_TEXT_HISTORY_SAVED, german, "Saved", "Gespeichert:"), name);
         DBG_Printf("History written to %s and %s\n", csv_path.c_str(), png_path.c_str());
     } else {
-        std::snprintf(text, sizeof text,
-                      german ? "Verlauf nicht gespeichert" : "History could not be saved");
+        std::snprintf(text, sizeof text, "%s",
+                      BannerWords(GUI_TEXT_HISTORY_NOT_SAVED, german, "History could not be saved",
+                                  "Verlauf nicht gespeichert"));
         DBG_Printf("History could not be written to %s\n", csv_path.c_str());
     }
     SaveBanner(text);

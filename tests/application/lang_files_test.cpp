@@ -30,7 +30,8 @@ void CaptureDiagnostics(const char* text, int length) {
 
 // Every text number the program asks for.
 constexpr int kUsedNumbers[] = {19,  163, 164, 165, 166, 167, 169, 171, 172, 173, 174, 175,
-                                182, 183, 184, 185, 187, 188, 190, 191, 192, 193, 194};
+                                182, 183, 184, 185, 187, 188, 190, 191, 192, 193, 194,
+                                195, 196, 197};
 
 const std::string kMedia = std::string(VELTRA_SOURCE_DIR) + "/Data_Media/";
 

@@ -13,6 +13,7 @@
 #include "elements/status.h"
 #include "gui/host/host.h"
 #include "gui/toolkit/draw/gui_draw.h"
+#include "gui/toolkit/lang/gui_lang.h"
 #include "gui/toolkit/widgets/dropdown.h"
 #include "gui/toolkit/widgets/graph.h"
 #include "gui/toolkit/widgets/listbox.h"
@@ -531,6 +532,22 @@ TEST_F(HistoryPage, TheCurveGoesOnIntoTheFilesOfEarlierConnectionsWithGapsBetwee
     now_ms += 2000;
     Exec();
     EXPECT_FALSE(WM_IsVisible(STATUS_Handle()));
+
+    // A language file's words for the banner are used as they stand ("%" included).
+    std::string texts;
+    for (int n = 0; n < GUI_TEXT_HISTORY_SAVED; ++n)
+        texts += "text " + std::to_string(n) + "\n";
+    texts += "Kept 100%:\nNone\nFailed\n";
+    GUI_Lang_SetCount(1);
+    ASSERT_EQ(GUI_Lang_Load(texts.data(), static_cast<int>(texts.size()), 0), 0);
+    GUI_Lang_Select(0);
+    ASSERT_EQ(HISTORY_SaveSpan(true), 0);
+    TEXT_ReadText(STATUS_Handle(), banner, sizeof banner);
+    EXPECT_EQ(std::string(banner),
+              "Kept 100%: " + std::string(HISTORY_LastSaveName()) + " .csv/.png");
+    GUI_Lang_SetCount(0);
+    now_ms += 2000;
+    Exec();
 
     // The minutes go on at the right end as before.
     Put(28, -1);

@@ -34,6 +34,12 @@ inline constexpr int GUI_TEXT_FIRST_LEVEL_NAME = 190; // 190 to 193: level senso
 // "Reconnecting in": the countdown banner adds " <seconds> s". Files without it (written
 // before it existed) still load; the program then uses its own English or German words.
 inline constexpr int GUI_TEXT_RECONNECTING_IN = 194;
+// The Graph tab's banner after Ctrl+S: "<195> <file name> .csv/.png", or 196 (nothing to save),
+// or 197 (the files could not be written). Like 194, files without them still load and the
+// program then uses its own English or German words.
+inline constexpr int GUI_TEXT_HISTORY_SAVED = 195;
+inline constexpr int GUI_TEXT_NOTHING_TO_SAVE = 196;
+inline constexpr int GUI_TEXT_HISTORY_NOT_SAVED = 197;
 
 // Languages the module can hold; a larger count is cut to this.
 inline constexpr int GUI_LANG_MAX_LANGUAGES = 8;
