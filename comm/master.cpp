@@ -244,7 +244,8 @@ void ServeWrites() {
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(chunk.index)];
         ReadChunk(entry, write.unit_id, chunk.first, chunk.count);
         // A listener hears of the device's answer now, not at the end of the cycle.
-        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire)) hook();
+        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire))
+            hook(chunk.index, 1);
         Pause();
     }
 }
@@ -457,14 +458,17 @@ void Master_PollAll() {
     for (int32_t i = 0; i < count && Connected() && !APP_StopRequested(); ++i) {
         DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
         const int32_t unit_id = entry.unit_id.load(std::memory_order_relaxed);
+        const int32_t first = i;
+        int32_t polled = 1;
         if (unit_id == Reg_Get(g_register_store.data(), kRegisterUnitId)) {
             i = Master_PollDisplayGroup(unit_id, i);
+            polled = DEV_GROUP_SIZE;
         } else if (const DeviceType* type = entry.type.load(std::memory_order_relaxed)) {
             PollBlock(entry, unit_id, 0, type->poll_count);
         } else {
             continue;
         }
-        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire)) hook();
+        if (Master_PollHook hook = g_poll_hook.load(std::memory_order_acquire)) hook(first, polled);
     }
 }
 

@@ -53,8 +53,9 @@ int Master_PostWrite(int32_t unit_id, int32_t address, uint16_t value);
 // Called on the master task after each device's poll (every block of an ordinary device, or
 // the display unit's whole group) and after the read-back that follows a write, so that a
 // listener takes a device's values as soon as they are whole, not at the end of the cycle; it
-// must not block. nullptr removes it.
-using Master_PollHook = void (*)();
+// must not block. It gets the list entries polled: `count` from `first` (a display group's
+// members, else one). nullptr removes it.
+using Master_PollHook = void (*)(int32_t first, int32_t count);
 void Master_SetPollHook(Master_PollHook hook);
 
 // For tests only: the pause before each request, after each message and after each cycle

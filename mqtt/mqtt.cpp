@@ -689,11 +689,18 @@ bool MQTT_Running() {
 }
 
 void MQTT_TakeValues() {
+    MQTT_TakeDevices(0, DEV_LIST_SIZE);
+}
+
+void MQTT_TakeDevices(int32_t first, int32_t count) {
     if (!g_running.load(std::memory_order_acquire)) return;
-    const int32_t count = ListCount();
+    const int32_t listed = ListCount();
+    const int32_t begin = std::clamp(first, 0, listed);
+    const int32_t end = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{first} + std::max(count, 0), begin, listed));
     char time[32];
     FormatClock(time, sizeof time);
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = begin; i < end; ++i) {
         Slot& slot = g_master_slots[static_cast<size_t>(i)];
         const DeviceEntry& entry = g_device_list.entries[static_cast<size_t>(i)];
         if (MQTT_DeviceTopicName(i, slot.id, sizeof slot.id) != 0) continue;
@@ -709,10 +716,10 @@ void MQTT_TakeValues() {
                 LOG_FormatColumn(layout->columns[c], window, slot.values[c], kValueSize);
         }
     }
-    const std::string identity = count > 0 ? DisplayIdentity() : std::string();
+    const std::string identity = listed > 0 ? DisplayIdentity() : std::string();
     {
         std::lock_guard<std::mutex> lock(g_shared.mutex);
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t i = begin; i < end; ++i) {
             const Slot& mine = g_master_slots[static_cast<size_t>(i)];
             Slot& shared = g_shared.slots[static_cast<size_t>(i)];
             if (std::strcmp(mine.id, shared.id) != 0 || mine.type != shared.type) {
@@ -731,8 +738,8 @@ void MQTT_TakeValues() {
                 ++shared.value_sequence;
             }
         }
-        if (count > g_shared.count) g_shared.count = count;
-        if (count > 0) g_shared.identity = identity;
+        if (end > g_shared.count) g_shared.count = end;
+        if (listed > 0) g_shared.identity = identity;
     }
 }
 

@@ -31,7 +31,10 @@ int MQTT_Start(const MqttConfig& config, const MqttHooks& hooks);
 void MQTT_Stop();
 bool MQTT_Running();
 
-// The master task after each device's poll: the values and states of the polled devices.
+// The master task after each device's poll: the values and states of the list entries `count`
+// from `first` (clipped to the list).
+void MQTT_TakeDevices(int32_t first, int32_t count);
+// The same for every listed device.
 void MQTT_TakeValues();
 // The GUI task about once a second: the devices' shown names, and a device list emptied
 // after a lost gateway.

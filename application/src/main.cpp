@@ -80,10 +80,10 @@ int main(int argc, char** argv) {
     QUEUE_Init(); // a failure shows later as refused sends; start-up goes on
     MB_SetUiHooks(&kSearchUi);
     CMDLINE_StartWeb(); // only when asked for
-    // Off unless a broker is configured: then the master task hands it each cycle's values
-    // and the GUI task its alarm lines.
+    // Off unless a broker is configured: then the master task hands it each device's values
+    // after its poll and the GUI task its alarm lines.
     if (CMDLINE_MqttConfig().enabled && MQTT_Start(CMDLINE_MqttConfig(), kMqttHooks) == 0) {
-        Master_SetPollHook(MQTT_TakeValues);
+        Master_SetPollHook(MQTT_TakeDevices);
         Event_SetReportHook(MQTT_TakeEvent);
     }
 
